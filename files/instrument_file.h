@@ -1,0 +1,47 @@
+// The instrument file: 192 bytes of little-endian signed 32-bit integers.
+//
+// Per oscillator (16 bytes each): frq, vol in thousandths, wav, vib in
+// thousandths; then attacklen, attack in thousandths, a reserved word (9),
+// decaylen, decay in thousandths, a reserved word (9), releaselen, fadelen.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+struct instrument;
+
+constexpr std::size_t INSTRUMENT_FILE_SIZE = 192;
+
+// The values exactly as a file holds them (levels in thousandths). The same
+// shape also carries the slider position of each field (slider_positions).
+struct instrument_record {
+    int32_t frq[10], vol[10], wav[10], vib[10];
+    int32_t attacklen, attack, decaylen, decay, releaselen, fadelen;
+};
+
+// A level in thousandths, truncated toward zero (saturating at the int range).
+int32_t thousandths(double level);
+
+instrument_record record_of(const instrument& in);
+void encode_record(const instrument_record& r, uint8_t out[INSTRUMENT_FILE_SIZE]);
+instrument_record decode_record(const uint8_t in[INSTRUMENT_FILE_SIZE]);
+
+// Stores a record into an instrument (levels as v / 1000.0) and recomputes its
+// phase steps. Voice state and phases are left alone.
+void apply_record(const instrument_record& r, instrument& in);
+
+// The slider position each stored value gives (the inverse of the slider
+// conversions). Positions are not limited to a slider's range.
+instrument_record slider_positions(const instrument_record& r);
+
+// Writes the instrument to path through a temporary file in the same folder,
+// renamed over the target only once all 192 bytes are written. A new file gets
+// the permission bits 0600, a replaced one keeps its own. On failure the target
+// is untouched and error says what went wrong.
+bool save_instrument_file(const std::string& path, const instrument& in, std::string* error);
+
+// Reads a file that must be exactly 192 bytes long. On failure nothing is
+// returned and error says why.
+std::optional<instrument_record> load_instrument_file(const std::string& path, std::string* error);

@@ -1,0 +1,19 @@
+// Note events: one MIDI short message in, note state out.
+#pragma once
+
+// A short message packed as the MIDI input delivers it: status byte in bits
+// 0-7, first data byte in bits 8-15, second in bits 16-23.
+// Runs on the MIDI thread: no allocation, lock or system call.
+void addData(unsigned long message);
+
+// Level of a velocity byte: floor(v * v / 128).
+int note_level(int velocity);
+
+// Share t of the upper instrument in the fade modes, 0..1.
+double fade_share(int note, int fade_lo, int fade_hi);
+
+// Packs a short message the way addData expects it.
+constexpr unsigned long short_message(int status, int data1, int data2) {
+    return (unsigned long)(status & 0xFF) | (unsigned long)(data1 & 0xFF) << 8 |
+           (unsigned long)(data2 & 0xFF) << 16;
+}

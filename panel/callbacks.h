@@ -1,0 +1,40 @@
+// Slider callbacks: each turns a slider position into the engine's unit and
+// writes it into an instrument or a layering setting. The names follow the
+// slider: vol3_2 is the volume of oscillator 3 of instrument 2, attacklen1 the
+// attack length of instrument 1. All return 0 (the dialog's D_O_K).
+#pragma once
+
+using slider_callback = int (*)(void* arg, int position);
+
+int splitslider(void*, int);
+int fade1slider(void*, int);
+int fade2slider(void*, int);
+int transposeslider(void*, int);
+
+// Recompute all ten phase steps of instrument 1 or 2 from its offsets.
+void updateoscp1();
+void updateoscp2();
+
+#define SYNTH_FOR_EACH_OSCILLATOR(X, param) \
+    X(param, 0) X(param, 1) X(param, 2) X(param, 3) X(param, 4) \
+    X(param, 5) X(param, 6) X(param, 7) X(param, 8) X(param, 9)
+#define SYNTH_OSC_PARAMS(X) \
+    SYNTH_FOR_EACH_OSCILLATOR(X, vol) SYNTH_FOR_EACH_OSCILLATOR(X, frq) \
+    SYNTH_FOR_EACH_OSCILLATOR(X, wav) SYNTH_FOR_EACH_OSCILLATOR(X, vib)
+#define SYNTH_ENV_PARAMS(X) \
+    X(attacklen) X(attack) X(decaylen) X(decay) X(releaselen) X(fadelen)
+
+#define SYNTH_DECLARE_OSC(param, k) \
+    int param##k##_1(void*, int); int param##k##_2(void*, int);
+#define SYNTH_DECLARE_ENV(param) int param##1(void*, int); int param##2(void*, int);
+SYNTH_OSC_PARAMS(SYNTH_DECLARE_OSC)
+SYNTH_ENV_PARAMS(SYNTH_DECLARE_ENV)
+#undef SYNTH_DECLARE_OSC
+#undef SYNTH_DECLARE_ENV
+
+// The callbacks by instrument (1 or 2), for building the panel table.
+enum osc_param { OSC_VOL, OSC_FRQ, OSC_WAV, OSC_VIB, OSC_PARAM_COUNT };
+enum env_param { ENV_ATTACKLEN, ENV_ATTACK, ENV_DECAYLEN, ENV_DECAY, ENV_RELEASELEN,
+                 ENV_FADELEN, ENV_PARAM_COUNT };
+slider_callback osc_callback(int instrument, osc_param param, int oscillator);
+slider_callback env_callback(int instrument, env_param param);

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the synthesizer needs to build, run and test,
+# only those that are missing. Run as root (or with sudo available).
+set -euo pipefail
+
+packages=(
+  # build
+  cmake ninja-build g++ pkg-config libgtest-dev libbenchmark-dev
+  liballegro4-dev portaudio19-dev librtmidi-dev libjack-jackd2-dev
+  libsmf-dev libsndfile1-dev
+  # running on a desktop: the message box
+  x11-utils
+  # tests: a JACK server with a dummy back-end, an X server and input events
+  jackd2 xvfb xdotool imagemagick x11-apps
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+echo "Installing: ${missing[*]}" >&2
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

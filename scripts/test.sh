@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds and runs every test: the plain build, an
+# AddressSanitizer + UndefinedBehaviorSanitizer build of the whole suite, and a
+# ThreadSanitizer build of the concurrency tests.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/deps.sh
+
+jobs=$(nproc)
+status=0
+run() { # name, build dir, ctest arguments...
+  local name=$1 dir=$2; shift 2
+  echo "=== $name"
+  (cd "$dir" && ctest --output-on-failure -j"$jobs" "$@") || status=1
+}
+
+BUILD_DIR=build scripts/build.sh
+run "tests" build
+
+BUILD_DIR=build-asan scripts/build.sh -DSYNTH_SANITIZE=address
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run "tests under AddressSanitizer and UBSan" build-asan
+
+BUILD_DIR=build-tsan scripts/build.sh -DSYNTH_SANITIZE=thread
+TSAN_OPTIONS=halt_on_error=1 run "concurrency tests under ThreadSanitizer" build-tsan -L concurrency
+
+exit $status

@@ -1,0 +1,232 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "engine_fixture.h"
+#include "files/instrument_file.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<uint8_t> encoded(const instrument& in) {
+    std::vector<uint8_t> b(INSTRUMENT_FILE_SIZE);
+    encode_record(record_of(in), b.data());
+    return b;
+}
+
+std::vector<uint8_t> word(int32_t v) {
+    uint32_t u = uint32_t(v);
+    return {uint8_t(u), uint8_t(u >> 8), uint8_t(u >> 16), uint8_t(u >> 24)};
+}
+
+std::vector<uint8_t> at(const std::vector<uint8_t>& b, int offset) {
+    return {b.begin() + offset, b.begin() + offset + 4};
+}
+
+std::vector<uint8_t> read_bytes(const fs::path& p) {
+    std::ifstream f(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(f), {}};
+}
+
+void write_bytes(const fs::path& p, const std::vector<uint8_t>& b) {
+    std::ofstream f(p, std::ios::binary | std::ios::trunc);
+    f.write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
+}
+
+class InstrumentFileTest : public EngineTest {
+protected:
+    void SetUp() override {
+        EngineTest::SetUp();
+        char tmpl[] = "/tmp/synth-files-XXXXXX";
+        dir = mkdtemp(tmpl);
+    }
+    void TearDown() override {
+        fs::permissions(dir, fs::perms::owner_all);
+        fs::remove_all(dir);
+    }
+    fs::path dir;
+};
+
+} // namespace
+
+TEST_F(InstrumentFileTest, ByteLayoutOfTheStartUpInstrument) {
+    i1.frq[3] = -50;
+    i1.vib[2] = 0.5;
+    auto b = encoded(i1);
+    ASSERT_EQ(b.size(), 192u);
+    EXPECT_EQ(at(b, 0), word(0));
+    EXPECT_EQ(at(b, 4), word(1000));
+    EXPECT_EQ(at(b, 20), word(0));                           // vol[1]
+    EXPECT_EQ(at(b, 16 * 3), (std::vector<uint8_t>{0xCE, 0xFF, 0xFF, 0xFF})); // frq[3] -50
+    EXPECT_EQ(at(b, 16 * 2 + 12), word(500));                // vib[2]
+    EXPECT_EQ(at(b, 160), word(100));                        // attacklen
+    EXPECT_EQ(at(b, 164), word(1000));                       // attack
+    EXPECT_EQ(at(b, 168), (std::vector<uint8_t>{9, 0, 0, 0}));
+    EXPECT_EQ(at(b, 172), word(100));                        // decaylen
+    EXPECT_EQ(at(b, 176), word(1000));                       // decay
+    EXPECT_EQ(at(b, 180), (std::vector<uint8_t>{9, 0, 0, 0}));
+    EXPECT_EQ(at(b, 184), word(100));                        // releaselen
+    EXPECT_EQ(at(b, 188), (std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0xFF})); // fadelen -1
+}
+
+TEST_F(InstrumentFileTest, LevelsAreTruncatedThousandths) {
+    EXPECT_EQ(thousandths(1.0), 1000);
+    EXPECT_EQ(thousandths(2.0), 2000);
+    EXPECT_EQ(thousandths(0.5699999), 569);
+    EXPECT_EQ(thousandths(-0.0019), -1);
+    EXPECT_EQ(thousandths(1e12), INT32_MAX);
+
+    instrument_record r = record_of(i1);
+    r.vol[0] = 569;
+    r.attack = 2000;
+    apply_record(r, i2);
+    EXPECT_EQ(i2.vol[0], 0.569);
+    EXPECT_EQ(i2.attack, 2.0);
+}
+
+TEST_F(InstrumentFileTest, ReservedWordsAreIgnoredOnLoading) {
+    auto b = encoded(i1);
+    b[168] = 0x55;
+    b[183] = 0x80;
+    instrument_record r = decode_record(b.data());
+    std::vector<uint8_t> again(192);
+    encode_record(r, again.data());
+    EXPECT_EQ(again, encoded(i1));
+}
+
+TEST_F(InstrumentFileTest, SliderPositionsOfStoredValues) {
+    instrument_record r{};
+    r.vol[0] = 1000;
+    r.vol[1] = 569;
+    r.frq[0] = -50;
+    r.frq[1] = 50;
+    r.vib[0] = 1000;
+    r.wav[0] = 3;
+    r.attack = 2000;
+    r.attacklen = 1;
+    r.decaylen = 20001;
+    r.releaselen = 100;
+    r.fadelen = -1;
+    instrument_record p = slider_positions(r);
+    EXPECT_EQ(p.vol[0], 100);
+    EXPECT_EQ(p.vol[1], 56);
+    EXPECT_EQ(p.frq[0], 0);
+    EXPECT_EQ(p.frq[1], 100);
+    EXPECT_EQ(p.vib[0], 50);
+    EXPECT_EQ(p.wav[0], 3);
+    EXPECT_EQ(p.attack, 100);
+    EXPECT_EQ(p.attacklen, 0);
+    EXPECT_EQ(p.decaylen, 100);
+    EXPECT_EQ(p.releaselen, 0);
+    EXPECT_EQ(p.fadelen, 0);
+    r.fadelen = 2000;
+    EXPECT_EQ(slider_positions(r).fadelen, 1);
+
+    // Values no slider could give are passed on unchanged, without overflow.
+    r.frq[2] = INT32_MAX;
+    r.attacklen = INT32_MIN;
+    r.fadelen = -7;
+    p = slider_positions(r);
+    EXPECT_EQ(p.frq[2], INT32_MAX);
+    EXPECT_EQ(p.attacklen, (int64_t(INT32_MIN) - 1) / 200);
+    EXPECT_EQ(p.fadelen, 0);
+}
+
+TEST_F(InstrumentFileTest, SaveAndLoadIntoTheOtherInstrument) {
+    fs::path f = dir / "piano"; // no extension is added
+    std::string error;
+    i2.oscstep[4] = 123.0;
+    ASSERT_TRUE(save_instrument_file(f, i1, &error)) << error;
+    EXPECT_EQ(fs::file_size(f), 192u);
+    EXPECT_EQ(fs::status(f).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(read_bytes(f), encoded(i1));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), {}), 1) << "temporary file left behind";
+
+    i1.frq[4] = 9;
+    {
+        double before = i1.oscstep[0];
+        auto r = load_instrument_file(f, &error);
+        ASSERT_TRUE(r) << error;
+        apply_record(*r, i2);
+        EXPECT_EQ(i1.oscstep[0], before);
+    }
+    EXPECT_EQ(i2.attacklen, 100);
+    EXPECT_EQ(i2.decaylen, 100);
+    EXPECT_EQ(i2.releaselen, 100);
+    EXPECT_EQ(i2.oscstep[4], 6.282 / 44100.0);
+    EXPECT_EQ(i2.fadelen, -1);
+}
+
+TEST_F(InstrumentFileTest, SavingReplacesAWholeFileAndKeepsItsMode) {
+    fs::path f = dir / "old.zpk";
+    write_bytes(f, std::vector<uint8_t>(500, 0xAB));
+    chmod(f.c_str(), 0644);
+    std::string error;
+    ASSERT_TRUE(save_instrument_file(f, i2, &error)) << error;
+    EXPECT_EQ(read_bytes(f), encoded(i2));
+    EXPECT_EQ(fs::status(f).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read);
+}
+
+TEST_F(InstrumentFileTest, AFailedSaveLeavesTheOldFile) {
+    fs::path f = dir / "keep.zpk";
+    write_bytes(f, {1, 2, 3});
+    std::string error;
+    EXPECT_FALSE(save_instrument_file((dir / "missing" / "x.zpk").string(), i1, &error));
+    EXPECT_NE(error.find("x.zpk"), std::string::npos) << error;
+
+    if (geteuid() != 0) { // root may write anywhere
+        fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
+        EXPECT_FALSE(save_instrument_file(f, i1, &error));
+        fs::permissions(dir, fs::perms::owner_all);
+    }
+    EXPECT_EQ(read_bytes(f), (std::vector<uint8_t>{1, 2, 3}));
+}
+
+TEST_F(InstrumentFileTest, LoadingRefusesWhatIsNotAnInstrumentFile) {
+    std::string error;
+    EXPECT_FALSE(load_instrument_file((dir / "nope").string(), &error));
+    EXPECT_NE(error.find("nope"), std::string::npos);
+    for (size_t size : {0u, 191u, 193u, 4096u}) {
+        fs::path f = dir / ("size" + std::to_string(size));
+        write_bytes(f, std::vector<uint8_t>(size, 1));
+        error.clear();
+        EXPECT_FALSE(load_instrument_file(f, &error)) << size;
+        EXPECT_NE(error.find(f.filename().string()), std::string::npos) << error;
+    }
+    EXPECT_FALSE(load_instrument_file(dir.string(), &error)) << "a folder is no instrument";
+}
+
+TEST_F(InstrumentFileTest, AbsurdValuesNeverMakeTheEngineUnfinite) {
+    instrument_record r = record_of(i1);
+    for (int k = 0; k < 10; ++k) {
+        r.frq[k] = k % 2 ? INT32_MAX : INT32_MIN + k;
+        r.vol[k] = INT32_MAX;
+        r.vib[k] = INT32_MIN;
+        r.wav[k] = k % 4;
+    }
+    r.attack = INT32_MAX;
+    r.decay = INT32_MIN;
+    r.attacklen = 0;
+    r.decaylen = INT32_MIN;
+    r.releaselen = 0;
+    r.fadelen = 0;
+    apply_record(r, i1);
+    for (int k = 0; k < 10; ++k) EXPECT_TRUE(std::isfinite(i1.oscstep[k]));
+    note_on(60, 127);
+    note_on(61, 127);
+    i1.fadelen = -1;
+    note_on(62, 127);
+    for (int s = 0; s < 2000; ++s) {
+        if (s == 1000) note_off(62);
+        double out = render_normal(&i1);
+        ASSERT_TRUE(std::isfinite(out)) << s;
+    }
+}

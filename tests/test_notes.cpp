@@ -1,0 +1,179 @@
+#include "engine_fixture.h"
+
+namespace {
+
+// Applies the posted starts by rendering one sample of each instrument.
+void settle() {
+    render_normal(&i1);
+    render_normal(&i2);
+}
+
+struct levels { int on_i1, on_i2; };
+
+levels route(int note, int velocity = 127) {
+    addData(short_message(0x90, note, velocity));
+    settle();
+    return {i1.velocity[note], i2.velocity[note]};
+}
+
+} // namespace
+
+class NotesTest : public EngineTest {};
+
+TEST_F(NotesTest, LevelIsTheSquaredVelocity) {
+    EXPECT_EQ(note_level(127), 126);
+    EXPECT_EQ(note_level(100), 78);
+    EXPECT_EQ(note_level(64), 32);
+    EXPECT_EQ(note_level(12), 1);
+    EXPECT_EQ(note_level(11), 0);
+    EXPECT_EQ(note_level(0), 0);
+}
+
+TEST_F(NotesTest, NoteOnStartsAVoiceAndRecordsTheKey) {
+    note_on(64, 100);
+    EXPECT_EQ(noteon[64], 100);
+    settle();
+    EXPECT_EQ(i1.velocity[64], 78);
+    EXPECT_EQ(i1.envpos[64], 1);
+    EXPECT_EQ(i1.fadecount[64], -1);
+    EXPECT_EQ(i2.velocity[64], 0);
+
+    note_on(65, 11); // key held, no voice
+    settle();
+    EXPECT_EQ(noteon[65], 11);
+    EXPECT_EQ(i1.velocity[65], 0);
+}
+
+TEST_F(NotesTest, SingleAndSplitModes) {
+    multimode = 1;
+    EXPECT_EQ(route(30).on_i1, 0);
+    EXPECT_EQ(route(31).on_i2, 126);
+
+    multimode = 2;
+    splitkey = 60;
+    EXPECT_EQ(route(59).on_i1, 126);
+    EXPECT_EQ(route(59).on_i2, 0);
+    EXPECT_EQ(route(60).on_i1, 0); // the split key itself is upper
+    EXPECT_EQ(route(60).on_i2, 126);
+
+    engine_init();
+    multimode = 3;
+    splitkey = 60;
+    EXPECT_EQ(route(59).on_i2, 126);
+    EXPECT_EQ(route(59).on_i1, 0);
+    EXPECT_EQ(route(60).on_i1, 126);
+    EXPECT_EQ(route(60).on_i2, 0);
+
+    engine_init();
+    for (int mode : {6, -1, 1000}) {
+        multimode = mode;
+        levels l = route(40);
+        EXPECT_EQ(l.on_i1, 0) << mode;
+        EXPECT_EQ(l.on_i2, 0) << mode;
+        EXPECT_EQ(noteon[40], 127);
+    }
+}
+
+TEST_F(NotesTest, FadeModesShareTheLevel) {
+    multimode = 4; // fade1 50, fade2 90
+    const int notes[] = {40, 50, 60, 70, 80, 90, 95};
+    const levels want[] = {{126, 0}, {126, 0}, {94, 31}, {63, 63}, {31, 94}, {0, 126}, {0, 126}};
+    for (int i = 0; i < 7; ++i) {
+        levels l = route(notes[i]);
+        EXPECT_EQ(l.on_i1, want[i].on_i1) << notes[i];
+        EXPECT_EQ(l.on_i2, want[i].on_i2) << notes[i];
+    }
+    engine_init();
+    multimode = 5;
+    for (int i = 0; i < 7; ++i) {
+        levels l = route(notes[i]);
+        EXPECT_EQ(l.on_i1, want[i].on_i2) << notes[i];
+        EXPECT_EQ(l.on_i2, want[i].on_i1) << notes[i];
+    }
+}
+
+TEST_F(NotesTest, FadePointsReversedOrEqual) {
+    EXPECT_EQ(fade_share(70, 90, 50), 0.5);
+    EXPECT_EQ(fade_share(90, 90, 50), 0.0);
+    EXPECT_EQ(fade_share(95, 90, 50), 0.0);
+    EXPECT_EQ(fade_share(50, 90, 50), 1.0);
+    EXPECT_EQ(fade_share(20, 90, 50), 1.0);
+    // Equal points: a split at that key, with the key itself on the upper side.
+    EXPECT_EQ(fade_share(59, 60, 60), 0.0);
+    EXPECT_EQ(fade_share(60, 60, 60), 1.0);
+    EXPECT_EQ(fade_share(61, 60, 60), 1.0);
+
+    multimode = 4;
+    fade1 = 60;
+    fade2 = 60;
+    levels at = route(60);
+    EXPECT_EQ(at.on_i1, 0);
+    EXPECT_EQ(at.on_i2, 126);
+}
+
+TEST_F(NotesTest, AZeroShareEndsTheOtherInstrumentsVoice) {
+    multimode = 4;
+    route(70); // both sound
+    EXPECT_GT(i2.velocity[70], 0);
+    fade2 = 100;
+    fade1 = 80;
+    route(70); // all to i1: the start of i2 with level 0 ends its voice
+    EXPECT_EQ(i1.velocity[70], 126);
+    EXPECT_EQ(i2.velocity[70], 0);
+}
+
+TEST_F(NotesTest, NoteOffOnChannelOneReleases) {
+    note_on(50, 127);
+    note_on(50, 64, 0x80);
+    EXPECT_EQ(noteon[50], 0);
+    note_on(51, 127);
+    note_on(51, 0, 0x81); // another channel: no effect
+    EXPECT_EQ(noteon[51], 127);
+}
+
+TEST_F(NotesTest, OtherMessagesHaveNoEffect) {
+    for (int status : {0x91, 0x9F, 0xA0, 0xB0, 0xC0, 0xD0, 0xE0, 0xF0, 0xF8, 0x00, 0x7F}) {
+        addData(short_message(status, 60, 100));
+        EXPECT_EQ(noteon[60], 0) << std::hex << status;
+    }
+    settle();
+    EXPECT_EQ(i1.velocity[60], 0);
+}
+
+TEST_F(NotesTest, DataBytesWithTheTopBitSetAreIgnored) {
+    addData(0x90u | (200u << 8) | (100u << 16));
+    addData(0x90u | (60u << 8) | (0xC8u << 16));
+    addData(0x80u | (0xFFu << 8));
+    addData(0xFFFFFFFFul);
+    EXPECT_EQ(noteon[60], 0);
+    // Bits above the second data byte are not part of the message.
+    addData(0x7F000000ul | short_message(0x90, 60, 100));
+    EXPECT_EQ(noteon[60], 100);
+}
+
+TEST_F(NotesTest, HighNotesChangeStateButAreNotHeard) {
+    note_on(127, 127);
+    settle();
+    EXPECT_EQ(noteon[127], 127);
+    EXPECT_EQ(i1.velocity[127], 126);
+}
+
+TEST_F(NotesTest, ModeChangesApplyToTheNextNote) {
+    note_on(45, 127);
+    settle();
+    multimode = 1;
+    EXPECT_EQ(i1.velocity[45], 126);
+    note_on(46, 127);
+    settle();
+    EXPECT_EQ(i1.velocity[45], 126);
+    EXPECT_EQ(i2.velocity[46], 126);
+    EXPECT_EQ(i1.velocity[46], 0);
+}
+
+TEST_F(NotesTest, TwoStartsBeforeOneSampleSoundAsTheLast) {
+    note_on(33, 127);
+    note_on(33, 64);
+    settle();
+    EXPECT_EQ(i1.velocity[33], 32);
+    EXPECT_EQ(i1.envpos[33], 1);
+}
