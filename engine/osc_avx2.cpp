@@ -1,0 +1,8 @@
+// Oscillator kernels for processors with AVX2 and FMA (four doubles per
+// vector). Built with -mavx2 -mfma; only called where the processor has them.
+#include <immintrin.h>
+#define OSC_NS osc_avx2
+#define OSC_LANES 4
+#define OSC_FMA(a, b, c) ((vd)_mm256_fmadd_pd((__m256d)(a), (__m256d)(b), (__m256d)(c)))
+#define OSC_HAS_FMA 1
+#include "engine/osc_kernel.inc"
