@@ -134,3 +134,8 @@ int16_t to_sample(double sum);
 // The stream callback: fills len / 2 signed 16-bit samples.
 struct FSOUND_STREAM;
 signed char streamcallback(FSOUND_STREAM* stream, void* buff, int len, int param);
+
+// For rendering offline: renders up to n samples as streamcallback does, but
+// stops after the first sample after which no voice of either instrument is
+// active. Returns the number of samples rendered; 0 when none was active.
+int render_until_silent(int16_t* out, int n);

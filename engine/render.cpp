@@ -216,38 +216,69 @@ double render_normal(instrument* in) {
 
 double render_instrument(instrument* in) { return render_normal(in); }
 
-signed char streamcallback(FSOUND_STREAM*, void* buff, int len, int) {
-    int16_t* out = static_cast<int16_t*>(buff);
+namespace {
+
+// Renders n <= BLOCK samples of both instruments into out. Returns how many
+// of them had an active voice in either instrument: after the last of those,
+// no voice is active (unless it is the block's last sample).
+int render_both(int16_t* out, int n, double* vibrato_after) {
     const double vstep = CYCLE / (double(outhertz) / 5.0);
     block& B1 = blocks[0];
     block& B2 = blocks[1];
+    double ov = oscvibrato;
+    for (int s = 0; s < n; ++s) {
+        vibcos[s] = std::cos(ov);
+        ov = ov + vstep;
+        if (ov >= CYCLE) ov = ov - CYCLE;
+        vibrato_after[s] = ov;
+    }
+    prepare(i1, B1, n);
+    prepare(i2, B2, n);
+    if (B1.noises || B2.noises)
+        for (int s = 0; s < n; ++s) {
+            add_noise(B1, s);
+            add_noise(B2, s);
+        }
+    add_oscillators(B1);
+    add_oscillators(B2);
+    for (int s = 0; s < n; ++s) {
+        double sum = 0.0;
+        sum = sum + B1.out[s];
+        sum = sum + B2.out[s];
+        out[s] = to_sample(sum);
+    }
+    return B1.visited > B2.visited ? B1.visited : B2.visited;
+}
+
+} // namespace
+
+signed char streamcallback(FSOUND_STREAM*, void* buff, int len, int) {
+    int16_t* out = static_cast<int16_t*>(buff);
+    double vibrato_after[BLOCK];
     for (int done = 0, total = len / 2; done < total;) {
         const int n = total - done < BLOCK ? total - done : BLOCK;
-        double ov = oscvibrato;
-        for (int s = 0; s < n; ++s) {
-            vibcos[s] = std::cos(ov);
-            ov = ov + vstep;
-            if (ov >= CYCLE) ov = ov - CYCLE;
-        }
-        prepare(i1, B1, n);
-        prepare(i2, B2, n);
-        if (B1.noises || B2.noises)
-            for (int s = 0; s < n; ++s) {
-                add_noise(B1, s);
-                add_noise(B2, s);
-            }
-        add_oscillators(B1);
-        add_oscillators(B2);
-        for (int s = 0; s < n; ++s) {
-            double sum = 0.0;
-            sum = sum + B1.out[s];
-            sum = sum + B2.out[s];
-            out[done + s] = to_sample(sum);
-        }
-        oscvibrato = ov;
+        render_both(out + done, n, vibrato_after);
+        oscvibrato = vibrato_after[n - 1];
         done += n;
     }
     return 1;
+}
+
+int render_until_silent(int16_t* out, int n) {
+    double vibrato_after[BLOCK];
+    for (int done = 0; done < n;) {
+        const int m = n - done < BLOCK ? n - done : BLOCK;
+        const int active = render_both(out + done, m, vibrato_after);
+        if (active < m) {
+            // Silent from here on: the state after the last active sample is
+            // that of any later sample, but for the vibrato phase.
+            if (active > 0) oscvibrato = vibrato_after[active - 1];
+            return done + active;
+        }
+        oscvibrato = vibrato_after[m - 1];
+        done += m;
+    }
+    return n;
 }
 
 const char* oscillator_code() { return kernel_name; }
