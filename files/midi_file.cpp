@@ -2,7 +2,12 @@
 
 #include <smf.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 namespace {
@@ -64,6 +69,15 @@ std::optional<std::vector<midi_event>> read_midi_file(const std::string& path, i
         if (error) *error = path + ": " + why;
         return std::nullopt;
     };
+    {
+        // What libsmf would report poorly: a missing, unreadable or odd file.
+        int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) return fail(std::strerror(errno));
+        struct stat st;
+        bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+        ::close(fd);
+        if (!regular) return fail("not a regular file");
+    }
     smf_t* smf;
     std::string complaint;
     {
