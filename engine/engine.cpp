@@ -112,10 +112,45 @@ double sqrwave(double x) { return cycle_remainder(x) < HALF_CYCLE ? 1.0 : 0.0; }
 
 double sawwave(double x) { return ((cycle_remainder(x) / 2.0) / CYCLE) * 2.0 - 1.0; }
 
+namespace {
+
+constexpr uint32_t NOISE_MUL = 214013u, NOISE_ADD = 2531011u;
+
+double noise_value(uint32_t state) { return (int((state >> 16) & 0x7FFF) / 32767.0) * 2.0 - 1.0; }
+
+} // namespace
+
 double rndwave(double) {
-    rng = rng * 214013u + 2531011u;
-    int v = int((rng >> 16) & 0x7FFF);
-    return (v / 32767.0) * 2.0 - 1.0;
+    rng = rng * NOISE_MUL + NOISE_ADD;
+    return noise_value(rng);
+}
+
+void rndwave_fill(double* out, int n) {
+    // Four interleaved chains, each four steps at a time, so that the steps
+    // do not wait for one another; the values are scaled afterwards, all at
+    // once (by a multiplication: within a unit of the last place of rndwave's).
+    constexpr uint32_t MUL2 = NOISE_MUL * NOISE_MUL, MUL4 = MUL2 * MUL2;
+    constexpr uint32_t ADD2 = NOISE_ADD * NOISE_MUL + NOISE_ADD, ADD4 = ADD2 * MUL2 + ADD2;
+    uint32_t s0 = rng * NOISE_MUL + NOISE_ADD, s1 = s0 * NOISE_MUL + NOISE_ADD;
+    uint32_t s2 = s1 * NOISE_MUL + NOISE_ADD, s3 = s2 * NOISE_MUL + NOISE_ADD;
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        out[i] = double((s0 >> 16) & 0x7FFF);
+        out[i + 1] = double((s1 >> 16) & 0x7FFF);
+        out[i + 2] = double((s2 >> 16) & 0x7FFF);
+        out[i + 3] = double((s3 >> 16) & 0x7FFF);
+        rng = s3;
+        s0 = s0 * MUL4 + ADD4;
+        s1 = s1 * MUL4 + ADD4;
+        s2 = s2 * MUL4 + ADD4;
+        s3 = s3 * MUL4 + ADD4;
+    }
+    for (const uint32_t s : {s0, s1, s2})
+        if (i < n) {
+            out[i++] = double((s >> 16) & 0x7FFF);
+            rng = s;
+        }
+    for (i = 0; i < n; ++i) out[i] = out[i] * (2.0 / 32767.0) - 1.0;
 }
 
 uint32_t noise_state() { return rng; }

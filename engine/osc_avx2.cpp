@@ -5,4 +5,5 @@
 #define OSC_LANES 4
 #define OSC_FMA(a, b, c) ((vd)_mm256_fmadd_pd((__m256d)(a), (__m256d)(b), (__m256d)(c)))
 #define OSC_HAS_FMA 1
+#define OSC_ANY(m) (_mm256_movemask_pd((__m256d)(m)) != 0)
 #include "engine/osc_kernel.inc"

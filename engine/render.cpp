@@ -178,16 +178,23 @@ double vibrato_factor(const block& B, int k, int s) {
 // oscillator, voice by voice.
 void add_noise(block& B, int s) {
     if (B.noises == 0 || s >= B.visited) return;
+    const int M = B.noises;
     double gain[OSCILLATORS];
-    for (int j = 0; j < B.noises; ++j) gain[j] = B.vol[B.noise[j]] * vibrato_factor(B, B.noise[j], s);
-    double total = 0.0;
-    for (int v = 0; v < B.voices; ++v) {
-        const double e = B.env[v * BLOCK + s];
-        if (!(e > 0.0)) continue;
-        double t = 0.0;
-        for (int j = 0; j < B.noises; ++j) t += rndwave(0.0) * gain[j];
-        total += e * t;
+    for (int j = 0; j < M; ++j) gain[j] = B.vol[B.noise[j]] * vibrato_factor(B, B.noise[j], s);
+    int voice[RENDERED_NOTES], count = 0;
+    for (int v = 0; v < B.voices; ++v)
+        if (B.env[v * BLOCK + s] > 0.0) voice[count++] = v;
+    static double drawn[RENDERED_NOTES * OSCILLATORS];
+    rndwave_fill(drawn, count * M);
+    // Summed per oscillator: ten independent sums rather than one long chain.
+    double per_osc[OSCILLATORS] = {};
+    for (int i = 0; i < count; ++i) {
+        const double e = B.env[voice[i] * BLOCK + s];
+        const double* d = drawn + i * M;
+        for (int j = 0; j < M; ++j) per_osc[j] += d[j] * e;
     }
+    double total = 0.0;
+    for (int j = 0; j < M; ++j) total += per_osc[j] * gain[j];
     B.out[s] += total;
 }
 
