@@ -10,7 +10,7 @@ gtest_discover_tests(render_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 900)
 # run on generated files.
 include(${CMAKE_SOURCE_DIR}/files/media.cmake)
 add_executable(offline_tests test_offline.cpp)
-target_link_libraries(offline_tests PRIVATE synth_media synth_oracle synth_core GTest::gtest_main)
+target_link_libraries(offline_tests PRIVATE synth_media synth_oracle synth_core GTest::gtest_main util)
 target_compile_definitions(offline_tests PRIVATE SYNTH_RENDER="$<TARGET_FILE:synth-render>")
 add_dependencies(offline_tests synth-render)
 gtest_discover_tests(offline_tests DISCOVERY_TIMEOUT 60)

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <pty.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -405,4 +406,46 @@ TEST_F(Offline, BadOptionsShowTheUsageWithStatusTwo) {
     EXPECT_EQ(run({"--mode", "split", "--split", "0", "--channel", "16", "--transpose", "-25", "--tail", "1.5",
                    "--quiet", in, path("a.wav")}),
               0);
+}
+
+// Progress is shown on a terminal only, once a render takes more than a moment.
+TEST_F(Offline, ProgressOnATerminal) {
+    // A hundred notes held for a minute (at 120 bpm), every oscillator on:
+    // slow enough to take more than a moment.
+    track t;
+    for (int n = 0; n < 100; ++n) t.on(0, n, 127);
+    for (int n = 0; n < 100; ++n) t.on(n ? 0 : 96 * 2 * 60, n, 0);
+    std::string in = file("long.mid", smf(0, 96, {t}));
+    auto on_terminal = [&](std::vector<std::string> args, int* status) {
+        args.insert(args.begin(), SYNTH_RENDER);
+        std::vector<char*> argv;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        int master = -1;
+        pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
+        if (pid == 0) {
+            execv(SYNTH_RENDER, argv.data());
+            _exit(127);
+        }
+        std::string seen;
+        char buf[256];
+        for (ssize_t n; (n = read(master, buf, sizeof buf)) > 0;) seen.append(buf, size_t(n));
+        close(master);
+        waitpid(pid, status, 0);
+        return seen;
+    };
+    engine_init();
+    for (int k = 0; k < OSCILLATORS; ++k) {
+        i1.vol[k] = 0.1;
+        i1.frq[k] = k;
+    }
+    ASSERT_TRUE(save_instrument_file(path("full.zpk"), i1, nullptr));
+    int status = -1;
+    std::string shown = on_terminal({"--i1", path("full.zpk"), in, path("a.wav")}, &status);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << shown;
+    EXPECT_NE(shown.find("synth-render: "), std::string::npos) << shown;
+    EXPECT_NE(shown.find(" s"), std::string::npos) << shown;
+    shown = on_terminal({"--quiet", "--i1", path("full.zpk"), in, path("b.wav")}, &status);
+    EXPECT_EQ(shown, "");
+    EXPECT_EQ(wav(path("a.wav")), wav(path("b.wav")));
 }
