@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #include "engine/engine.h"
@@ -221,6 +222,33 @@ TEST_F(Offline, RunningStatusAndNoteOffs) {
     EXPECT_EQ((*ev)[3].message, msg(0x80, 60, 0) ^ 60u << 8 ^ 61u << 8); // 80 3D 00
 }
 
+TEST_F(Offline, EscapedMessagesAndAMissingEndOfTrack) {
+    // An escaped message (0xF7) between notes keeps the time it took; a track
+    // may lack its end-of-track event; what follows one is not read.
+    track t;
+    t.on(10, 60, 100).ev(20, {0xF7, 2, 0xF3, 1}).on(5, 61, 100);
+    bytes f = smf(0, 96, {t});
+    f.resize(f.size() - 4); // no end of track
+    f[21] = uint8_t(f[21] - 4);
+    std::string error;
+    auto ev = read_midi_file(file("esc.mid", f), 44100, &error);
+    ASSERT_TRUE(ev) << error;
+    ASSERT_EQ(ev->size(), 2u);
+    EXPECT_EQ((*ev)[1].sample, sample_at((unsigned __int128)35 * 500000, 96, 44100));
+
+    track after;
+    after.on(0, 60, 100).ev(0, {0xFF, 0x2F, 0}).on(0, 61, 100);
+    ev = read_midi_file(file("after.mid", smf(0, 96, {after})), 44100, &error);
+    ASSERT_TRUE(ev) << error;
+    EXPECT_EQ(ev->size(), 1u);
+
+    // Running status does not outlast a meta event.
+    track rs;
+    rs.on(0, 60, 100).ev(0, {0xFF, 0x01, 1, 'x'}).ev(0, {61, 100});
+    EXPECT_FALSE(read_midi_file(file("rs.mid", smf(0, 96, {rs})), 44100, &error));
+    EXPECT_NE(error.find("status"), std::string::npos) << error;
+}
+
 TEST_F(Offline, WhatIsNotAPlayableFileIsRefusedWithItsReason) {
     track t;
     t.on(0, 60, 100);
@@ -244,6 +272,42 @@ TEST_F(Offline, WhatIsNotAPlayableFileIsRefusedWithItsReason) {
     EXPECT_FALSE(read_midi_file(path("missing.mid"), 44100, &error));
     EXPECT_NE(error.find("No such file"), std::string::npos) << error;
     EXPECT_FALSE(read_midi_file(dir.string(), 44100, &error));
+}
+
+// Damaged files are refused or read, never read out of bounds (this test is
+// at its most useful in the AddressSanitizer build).
+TEST_F(Offline, DamagedFilesAreHandledSafely) {
+    track t1, t2;
+    t1.tempo(0, 500000).on(0, 60, 100).ev(5, {61, 90}).ev(0, {0xF0, 3, 1, 2, 0xF7});
+    t1.ev(3, {0xFF, 0x03, 4, 'n', 'a', 'm', 'e'}).ev(1, {0xE0, 0, 64}).ev(2, {0xC1, 7});
+    t2.on(7, 62, 100).ev(1, {0xB0, 64, 127}).on(1, 62, 0).tempo(9, 400000);
+    const bytes good = smf(1, 96, {t1, t2});
+    std::mt19937 rng(11);
+    int refused = 0;
+    for (int i = 0; i < 3000; ++i) {
+        bytes b = good;
+        int edits = 1 + int(rng() % 4);
+        for (int e = 0; e < edits; ++e) {
+            size_t at = rng() % b.size();
+            switch (rng() % 4) {
+            case 0: b[at] = uint8_t(rng()); break;
+            case 1: b[at] ^= uint8_t(1u << (rng() % 8)); break;
+            case 2: b.resize(at); break;
+            default: b.insert(b.begin() + long(at), uint8_t(rng())); break;
+            }
+            if (b.empty()) b.push_back(0);
+        }
+        std::string error;
+        auto ev = read_midi_file(file("damaged.mid", b), 44100, &error);
+        if (!ev) {
+            ++refused;
+            EXPECT_NE(error.find("damaged.mid: "), std::string::npos);
+            EXPECT_EQ(error.find('\n'), std::string::npos) << error;
+        } else {
+            for (const auto& e : *ev) ASSERT_GE(e.sample, 0);
+        }
+    }
+    EXPECT_GT(refused, 100);
 }
 
 TEST_F(Offline, WavWriterReplacesOnlyOnCommit) {
