@@ -150,6 +150,10 @@ std::string plain_copy(const std::vector<unsigned char>& d, std::vector<unsigned
     if (be32(&d[4]) != 6) return "not a MIDI file (its header is not six bytes long)";
     const int format = d[8] << 8 | d[9], declared = d[10] << 8 | d[11];
     if (format > 2) return "not a MIDI file (unknown type " + std::to_string(format) + ")";
+    if (format == 2) return "MIDI file type 2; only types 0 and 1 are played";
+    const int division = d[12] << 8 | d[13];
+    if (division & 0x8000) return "the file counts time in frames, not in beats";
+    if (division == 0) return "the file gives no length of a beat";
     out.assign(d.begin(), d.begin() + 14);
     size_t at = 14;
     int tracks = 0;
@@ -168,6 +172,7 @@ std::string plain_copy(const std::vector<unsigned char>& d, std::vector<unsigned
         at += 8 + size_t(len);
     }
     if (tracks == 0) return "the file holds no track";
+    if (format == 0 && tracks != 1) return "a type 0 file with more than one track";
     if (tracks != declared)
         return "the header names " + std::to_string(declared) + " tracks, the file holds " +
                std::to_string(tracks);
