@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <random>
+#include <unistd.h>
 
 #include "files/instrument_file.h"
 #include "panel/callbacks.h"
@@ -172,7 +173,9 @@ TEST_P(Golden, LoudMixesClipAlike) {
 }
 
 TEST_P(Golden, LoadedInstrumentFiles) {
-    const auto dir = std::filesystem::temp_directory_path() / "synth-golden";
+    // Of its own: the test runs in parallel with its twins for other codes.
+    const auto dir = std::filesystem::temp_directory_path() /
+                     ("synth-golden-" + std::to_string(getpid()) + "-" + GetParam());
     std::filesystem::create_directories(dir);
     const std::string f1 = (dir / "organ.zpk").string(), f2 = (dir / "pluck.zpk").string();
     engine_init();
