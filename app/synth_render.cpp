@@ -35,6 +35,8 @@ const char* const USAGE =
     "  --quiet          no progress display\n";
 
 constexpr int RATE = 44100;
+// A WAV file counts its bytes in 32 bits.
+constexpr int64_t MAX_SAMPLES = (int64_t(0xFFFFFFFF) - 4096) / 2;
 constexpr double MAX_TAIL = 24 * 3600.0;
 
 struct options {
@@ -184,6 +186,7 @@ int main(int argc, char** argv) {
     for (int sig : {SIGINT, SIGTERM, SIGHUP}) std::signal(sig, on_signal);
 
     const int64_t last_event = played.empty() ? 0 : played.back().sample;
+    if (last_event > MAX_SAMPLES) fail(o.input + ": lasts longer than a WAV file can hold");
     const int64_t tail = std::llround(o.tail * RATE);
     progress shown(!o.quiet && isatty(2), last_event);
     static int16_t buf[1024];
@@ -208,7 +211,7 @@ int main(int argc, char** argv) {
         for (; next < played.size() && played[next].sample <= pos; ++next) addData(played[next].message);
     }
     // After the last event: until no voice is active, at most the tail.
-    for (int64_t left = tail; left > 0;) {
+    for (int64_t left = std::min(tail, MAX_SAMPLES - pos); left > 0;) {
         const int n = int(std::min<int64_t>(1024, left));
         const int got = render_until_silent(buf, n);
         if (!out.write(buf, size_t(got), &error)) fail(error);

@@ -96,31 +96,6 @@ TEST_P(OscKernel, CosineOverTheAnglesOfLongNotes) {
     EXPECT_LT(worst, 1e-11);
 }
 
-TEST_P(OscKernel, SumsOverVoicesWithTheirLevels) {
-    // Three voices, levels that stop part-way: zero levels add nothing.
-    const int n = 16;
-    std::vector<double> ph(n), env(3 * n, 0.0), out(n);
-    const double hz[3] = {261.6, 440.0, 1234.5};
-    for (int s = 0; s < n; ++s) {
-        ph[s] = (s + 1) * 1.4244897959183673e-4;
-        env[s] = 0.5;
-        env[n + s] = s < 5 ? 2.0 : 0.0;
-        env[2 * n + s] = 0.1 * s;
-    }
-    for (int wave = 0; wave < 3; ++wave) {
-        GetParam().sum(wave, osc_block{ph.data(), n, hz, env.data(), n, 3, out.data()});
-        for (int s = 0; s < n; ++s) {
-            double want = 0.0;
-            for (int v = 0; v < 3; ++v) {
-                double x = ph[s] * hz[v];
-                double w = wave == 0 ? sinwave(x) : wave == 1 ? sqrwave(x) : sawwave(x);
-                want += env[v * n + s] * w;
-            }
-            EXPECT_NEAR(out[s], want, 1e-12) << "wave " << wave << " sample " << s;
-        }
-    }
-}
-
 INSTANTIATE_TEST_SUITE_P(, OscKernel, ::testing::ValuesIn(codes),
                          [](const auto& info) { return std::string(info.param.name); });
 
