@@ -167,9 +167,9 @@ MMRESULT midiInOpen(HMIDIIN* handle, unsigned int device, unsigned long callback
     {
         quiet_cerr quiet;
         d->in = new_input(&d->failed);
-        if (!d->in) {
+        if (!d->in) { // no MIDI service at all: no device by that number
             delete d;
-            return MMSYSERR_ERROR;
+            return MMSYSERR_BADDEVICEID;
         }
         MMRESULT result = MMSYSERR_NOERROR;
         try {
