@@ -13,3 +13,8 @@ target_link_libraries(jack_harness PUBLIC PkgConfig::JACK)
 add_executable(device_jack_tests test_devices_jack.cpp)
 target_link_libraries(device_jack_tests PRIVATE synth_platform jack_harness GTest::gtest_main)
 gtest_discover_tests(device_jack_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS devices RUN_SERIAL TRUE)
+
+# Figures, not a test: latency from note-on to sound, and xruns over a minute
+# of dense chords. Run build/device_measure [seconds].
+add_executable(device_measure device_measure.cpp)
+target_link_libraries(device_measure PRIVATE synth_platform jack_harness)
