@@ -52,22 +52,23 @@ struct block {
 block blocks[2];
 alignas(64) double vibcos[BLOCK]; // cos(oscvibrato) of each sample
 
-osc_kernel pick_kernel(const char** name) {
+// The plain code is there from the start (constant initialisation); the
+// widest code the processor runs replaces it while the program starts.
+const char* kernel_name = "sse2";
+osc_kernel kernel = osc_sse2::osc_sum;
+
+bool pick_kernel() {
     __builtin_cpu_init();
     if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq")) {
-        *name = "avx512";
-        return osc_avx512::osc_sum;
+        kernel_name = "avx512";
+        kernel = osc_avx512::osc_sum;
+    } else if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma")) {
+        kernel_name = "avx2";
+        kernel = osc_avx2::osc_sum;
     }
-    if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma")) {
-        *name = "avx2";
-        return osc_avx2::osc_sum;
-    }
-    *name = "sse2";
-    return osc_sse2::osc_sum;
+    return true;
 }
-
-const char* kernel_name = nullptr;
-osc_kernel kernel = pick_kernel(&kernel_name);
+const bool kernel_picked = pick_kernel();
 
 // Runs one voice through n samples, writing each sample's level (0 where it
 // adds nothing) to e. Returns the number of samples in which the voice was
