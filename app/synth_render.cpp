@@ -180,10 +180,10 @@ int main(int argc, char** argv) {
     fade2 = o.fade2;
     transpose = o.transpose;
 
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) std::signal(sig, on_signal);
     wav_writer out;
     if (!out.open(o.output, RATE, &error)) fail(error);
     unfinished = &out;
-    for (int sig : {SIGINT, SIGTERM, SIGHUP}) std::signal(sig, on_signal);
 
     const int64_t last_event = played.empty() ? 0 : played.back().sample;
     if (last_event > MAX_SAMPLES) fail(o.input + ": lasts longer than a WAV file can hold");

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <pty.h>
 #include <spawn.h>
+#include <csignal>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -504,4 +505,29 @@ TEST_F(Offline, ProgressOnATerminal) {
     shown = on_terminal({"--quiet", "--i1", path("full.zpk"), in, path("b.wav")}, &status);
     EXPECT_EQ(shown, "");
     EXPECT_EQ(wav(path("a.wav")), wav(path("b.wav")));
+}
+
+// Stopped half-way, it leaves no output and no temporary file behind.
+TEST_F(Offline, AnInterruptedRenderLeavesNothing) {
+    track t;
+    for (int n = 0; n < 100; ++n) t.on(0, n, 127); // held until the ten-minute tail ends
+    std::string in = file("long.mid", smf(0, 96, {t}));
+    engine_init();
+    for (int k = 0; k < OSCILLATORS; ++k) i1.vol[k] = 0.1;
+    ASSERT_TRUE(save_instrument_file(path("full.zpk"), i1, nullptr));
+    std::string out = path("out.wav");
+    std::vector<std::string> args = {SYNTH_RENDER, "--i1", path("full.zpk"), "--tail", "600", in, out};
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid;
+    ASSERT_EQ(posix_spawn(&pid, SYNTH_RENDER, nullptr, nullptr, argv.data(), environ), 0);
+    usleep(300000);
+    kill(pid, SIGINT);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+    EXPECT_FALSE(fs::exists(out));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2)
+        << "a temporary file was left behind";
 }
