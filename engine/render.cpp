@@ -149,6 +149,7 @@ void prepare(instrument& I, block& B, int n) {
     }
 
     B.noises = 0;
+    double step[OSCILLATORS], ph[OSCILLATORS];
     for (int k = 0; k < OSCILLATORS; ++k) {
         B.vol[k] = I.vol[k];
         B.vib[k] = I.vib[k];
@@ -156,17 +157,20 @@ void prepare(instrument& I, block& B, int n) {
         if (!(B.vol[k] > 0.0) || w < 0 || w > 3) w = -1; // adds nothing
         B.wav[k] = w;
         if (w == 3) B.noise[B.noises++] = k;
-
-        // The time base advances every sample and is cleared after a sample
-        // with no active voice; such a sample ends the sounding part of the block.
-        const double step = I.oscstep[k];
-        double ph = I.phase[k];
-        for (int s = 0; s < B.visited; ++s) {
-            ph = ph + step;
-            B.ph[k][s] = ph;
+        step[k] = I.oscstep[k];
+        ph[k] = I.phase[k];
+    }
+    // The time base advances every sample and is cleared after a sample with
+    // no active voice; such a sample ends the sounding part of the block. The
+    // ten oscillators advance side by side (each one's additions in order).
+    for (int s = 0; s < B.visited; ++s)
+        for (int k = 0; k < OSCILLATORS; ++k) {
+            ph[k] = ph[k] + step[k];
+            B.ph[k][s] = ph[k];
         }
+    for (int k = 0; k < OSCILLATORS; ++k) {
         for (int s = B.visited; s < np; ++s) B.ph[k][s] = 0.0;
-        I.phase[k] = B.visited == n ? ph : 0.0;
+        I.phase[k] = B.visited == n ? ph[k] : 0.0;
     }
     for (int s = 0; s < np; ++s) B.out[s] = 0.0;
 }
@@ -187,15 +191,21 @@ void add_noise(block& B, int s) {
         if (B.env[v * BLOCK + s] > 0.0) voice[count++] = v;
     static double drawn[RENDERED_NOTES * OSCILLATORS];
     rndwave_fill(drawn, count * M);
-    // Summed per oscillator: ten independent sums rather than one long chain.
-    double per_osc[OSCILLATORS] = {};
+    // Each voice's draws weighed by their oscillators, the voices summed in
+    // four independent sums rather than one long chain.
+    double part[4] = {};
     for (int i = 0; i < count; ++i) {
-        const double e = B.env[voice[i] * BLOCK + s];
         const double* d = drawn + i * M;
-        for (int j = 0; j < M; ++j) per_osc[j] += d[j] * e;
+        double t0 = 0.0, t1 = 0.0;
+        int j = 0;
+        for (; j + 1 < M; j += 2) {
+            t0 += d[j] * gain[j];
+            t1 += d[j + 1] * gain[j + 1];
+        }
+        if (j < M) t0 += d[j] * gain[j];
+        part[i & 3] += B.env[voice[i] * BLOCK + s] * (t0 + t1);
     }
-    double total = 0.0;
-    for (int j = 0; j < M; ++j) total += per_osc[j] * gain[j];
+    const double total = (part[0] + part[1]) + (part[2] + part[3]);
     B.out[s] += total;
 }
 
