@@ -71,9 +71,11 @@ bool pick_kernel() {
 const bool kernel_picked = pick_kernel();
 
 // Runs one voice through n samples, writing each sample's level (0 where it
-// adds nothing) to e. Returns the number of samples in which the voice was
-// active, a prefix of the block: a voice that ends stays off until a start.
-int run_voice(int& p, int& vel, int& fc, bool key_up, const envelope& E, double* e, int n) {
+// adds nothing) to e, and whether any level is above 0 to *audible. Returns
+// the number of samples in which the voice was active, a prefix of the block:
+// a voice that ends stays off until a start.
+int run_voice(int& p, int& vel, int& fc, bool key_up, const envelope& E, double* e, int n,
+              bool* audible) {
     const int AD = E.A + E.D;
     if (!key_up && p >= AD && p < AD + E.R && fc <= 0) {
         // Held at the sustain level with no fade running: the same level
@@ -82,11 +84,14 @@ int run_voice(int& p, int& vel, int& fc, bool key_up, const envelope& E, double*
         if (fc == 0) env = E.fadelen > 0 ? env * (0.0 / double(E.fadelen)) : 0.0;
         const double level = env > 0.0 ? env : 0.0;
         for (int s = 0; s < n; ++s) e[s] = level;
+        *audible = level > 0.0;
         return n;
     }
+    bool any = false;
     for (int s = 0; s < n; ++s) {
         if (vel == 0) {
             for (int t = s; t < n; ++t) e[t] = 0.0;
+            *audible = any;
             return s;
         }
         double env = 0.0;
@@ -113,7 +118,9 @@ int run_voice(int& p, int& vel, int& fc, bool key_up, const envelope& E, double*
         env = vel * 0.2 * env;
         if (fc >= 0) env = E.fadelen > 0 ? env * (double(fc) / double(E.fadelen)) : 0.0;
         e[s] = env > 0.0 ? env : 0.0;
+        any |= env > 0.0;
     }
+    *audible = any;
     return n;
 }
 
@@ -136,13 +143,12 @@ void prepare(instrument& I, block& B, int n) {
     for (int note = 0; note < RENDERED_NOTES; ++note) {
         if (I.velocity[note] == 0) continue;
         double* e = B.env + B.voices * BLOCK;
+        bool audible;
         const int active = run_voice(I.envpos[note], I.velocity[note], I.fadecount[note],
-                                     noteon[note] == 0, E, e, n);
+                                     noteon[note] == 0, E, e, n, &audible);
         if (active > B.visited) B.visited = active;
         const int idx = tr + note;
         if (idx < 0 || idx >= NOTES) continue; // no pitch: silent
-        bool audible = false;
-        for (int s = 0; s < n; ++s) audible |= e[s] > 0.0;
         if (!audible) continue;
         for (int s = n; s < np; ++s) e[s] = 0.0;
         B.hz[B.voices++] = hertz[idx];
@@ -243,11 +249,22 @@ int render_both(int16_t* out, int n, double* vibrato_after) {
     const double vstep = CYCLE / (double(outhertz) / 5.0);
     block& B1 = blocks[0];
     block& B2 = blocks[1];
-    double ov = oscvibrato;
+    // cos(oscvibrato) of each sample: rotated on from one exact value per
+    // block (and after each wrap of the phase), good to 1e-14.
+    const double rc = std::cos(vstep), rs = std::sin(vstep);
+    double ov = oscvibrato, c = std::cos(ov), sn = std::sin(ov);
     for (int s = 0; s < n; ++s) {
-        vibcos[s] = std::cos(ov);
+        vibcos[s] = c;
         ov = ov + vstep;
-        if (ov >= CYCLE) ov = ov - CYCLE;
+        if (ov >= CYCLE) {
+            ov = ov - CYCLE;
+            c = std::cos(ov);
+            sn = std::sin(ov);
+        } else {
+            const double c2 = c * rc - sn * rs;
+            sn = sn * rc + c * rs;
+            c = c2;
+        }
         vibrato_after[s] = ov;
     }
     prepare(i1, B1, n);
