@@ -467,11 +467,11 @@ TEST_F(Offline, BadOptionsShowTheUsageWithStatusTwo) {
 
 // Progress is shown on a terminal only, once a render takes more than a moment.
 TEST_F(Offline, ProgressOnATerminal) {
-    // A hundred notes held for a minute (at 120 bpm), every oscillator on:
-    // slow enough to take more than a moment.
+    // A hundred notes held for two minutes (at 120 bpm), every oscillator on:
+    // slow enough to take more than a moment (some seconds).
     track t;
     for (int n = 0; n < 100; ++n) t.on(0, n, 127);
-    for (int n = 0; n < 100; ++n) t.on(n ? 0 : 96 * 2 * 60, n, 0);
+    for (int n = 0; n < 100; ++n) t.on(n ? 0 : 96 * 2 * 120, n, 0);
     std::string in = file("long.mid", smf(0, 96, {t}));
     auto on_terminal = [&](std::vector<std::string> args, int* status) {
         args.insert(args.begin(), SYNTH_RENDER);
