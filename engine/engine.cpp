@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 instrument i1, i2;
 double hertz[NOTES];
@@ -125,32 +126,33 @@ double rndwave(double) {
     return noise_value(rng);
 }
 
-void rndwave_fill(double* out, int n) {
-    // Four interleaved chains, each four steps at a time, so that the steps
-    // do not wait for one another; the values are scaled afterwards, all at
-    // once (by a multiplication: within a unit of the last place of rndwave's).
-    constexpr uint32_t MUL2 = NOISE_MUL * NOISE_MUL, MUL4 = MUL2 * MUL2;
-    constexpr uint32_t ADD2 = NOISE_ADD * NOISE_MUL + NOISE_ADD, ADD4 = ADD2 * MUL2 + ADD2;
-    uint32_t s0 = rng * NOISE_MUL + NOISE_ADD, s1 = s0 * NOISE_MUL + NOISE_ADD;
-    uint32_t s2 = s1 * NOISE_MUL + NOISE_ADD, s3 = s2 * NOISE_MUL + NOISE_ADD;
-    int i = 0;
-    for (; i + 4 <= n; i += 4) {
-        out[i] = double((s0 >> 16) & 0x7FFF);
-        out[i + 1] = double((s1 >> 16) & 0x7FFF);
-        out[i + 2] = double((s2 >> 16) & 0x7FFF);
-        out[i + 3] = double((s3 >> 16) & 0x7FFF);
-        rng = s3;
-        s0 = s0 * MUL4 + ADD4;
-        s1 = s1 * MUL4 + ADD4;
-        s2 = s2 * MUL4 + ADD4;
-        s3 = s3 * MUL4 + ADD4;
-    }
-    for (const uint32_t s : {s0, s1, s2})
-        if (i < n) {
-            out[i++] = double((s >> 16) & 0x7FFF);
-            rng = s;
+void noise_values(double* out, int n) {
+    // Eight interleaved chains, each eight steps at a time, so that the steps
+    // do not wait for one another.
+    constexpr auto power = [](int steps) {
+        uint32_t mul = 1, add = 0;
+        for (int i = 0; i < steps; ++i) {
+            mul = mul * NOISE_MUL;
+            add = add * NOISE_MUL + NOISE_ADD;
         }
-    for (i = 0; i < n; ++i) out[i] = out[i] * (2.0 / 32767.0) - 1.0;
+        return std::pair{mul, add};
+    };
+    constexpr uint32_t MUL8 = power(8).first, ADD8 = power(8).second;
+    uint32_t chain[8];
+    uint32_t s = rng;
+    for (uint32_t& c : chain) c = s = s * NOISE_MUL + NOISE_ADD;
+    uint32_t last = rng; // the generator ends at the last value given
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        for (int l = 0; l < 8; ++l) out[i + l] = double(int((chain[l] >> 16) & 0x7FFF));
+        last = chain[7];
+        for (int l = 0; l < 8; ++l) chain[l] = chain[l] * MUL8 + ADD8;
+    }
+    for (int l = 0; i < n; ++i, ++l) {
+        out[i] = double(int((chain[l] >> 16) & 0x7FFF));
+        last = chain[l];
+    }
+    rng = last;
 }
 
 uint32_t noise_state() { return rng; }

@@ -186,23 +186,27 @@ double vibrato_factor(const block& B, int k, int s) {
 }
 
 // Noise of sample s: one draw per voice with a positive level and per noise
-// oscillator, voice by voice.
+// oscillator, voice by voice. A draw v adds (v / 32767 * 2 - 1) * gain, taken
+// here as v * (gain * 2 / 32767) less the sum of the gains.
 void add_noise(block& B, int s) {
     if (B.noises == 0 || s >= B.visited) return;
     const int M = B.noises;
-    double gain[OSCILLATORS];
-    for (int j = 0; j < M; ++j) gain[j] = B.vol[B.noise[j]] * vibrato_factor(B, B.noise[j], s);
+    double gain[OSCILLATORS], gains = 0.0;
+    for (int j = 0; j < M; ++j) {
+        const double g = B.vol[B.noise[j]] * vibrato_factor(B, B.noise[j], s);
+        gain[j] = g * (2.0 / 32767.0);
+        gains += g;
+    }
     int voice[RENDERED_NOTES], count = 0;
     for (int v = 0; v < B.voices; ++v)
         if (B.env[v * BLOCK + s] > 0.0) voice[count++] = v;
     static double drawn[RENDERED_NOTES * OSCILLATORS];
-    rndwave_fill(drawn, count * M);
-    // Each voice's draws weighed by their oscillators, the voices summed in
-    // four independent sums rather than one long chain.
+    noise_values(drawn, count * M);
+    // The voices summed in four independent sums rather than one long chain.
     double part[4] = {};
     for (int i = 0; i < count; ++i) {
         const double* d = drawn + i * M;
-        double t0 = 0.0, t1 = 0.0;
+        double t0 = -gains, t1 = 0.0;
         int j = 0;
         for (; j + 1 < M; j += 2) {
             t0 += d[j] * gain[j];
@@ -211,8 +215,7 @@ void add_noise(block& B, int s) {
         if (j < M) t0 += d[j] * gain[j];
         part[i & 3] += B.env[voice[i] * BLOCK + s] * (t0 + t1);
     }
-    const double total = (part[0] + part[1]) + (part[2] + part[3]);
-    B.out[s] += total;
+    B.out[s] += (part[0] + part[1]) + (part[2] + part[3]);
 }
 
 // The other waves, all voices at once.
