@@ -14,3 +14,9 @@ target_link_libraries(offline_tests PRIVATE synth_media synth_oracle synth_core 
 target_compile_definitions(offline_tests PRIVATE SYNTH_RENDER="$<TARGET_FILE:synth-render>")
 add_dependencies(offline_tests synth-render)
 gtest_discover_tests(offline_tests DISCOVERY_TIMEOUT 60)
+
+# The block renderer with notes and parameter moves on other threads; also
+# built with ThreadSanitizer.
+add_executable(render_thread_tests test_render_threads.cpp)
+target_link_libraries(render_thread_tests PRIVATE synth_core GTest::gtest_main)
+gtest_discover_tests(render_thread_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS concurrency)
