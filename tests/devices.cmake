@@ -6,6 +6,11 @@ add_executable(device_tests test_devices.cpp)
 target_link_libraries(device_tests PRIVATE synth_platform GTest::gtest_main)
 gtest_discover_tests(device_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS devices)
 
+# The sound layer on ALSA, into a file instead of a device.
+add_executable(device_alsa_tests test_devices_alsa.cpp)
+target_link_libraries(device_alsa_tests PRIVATE synth_platform GTest::gtest_main)
+gtest_discover_tests(device_alsa_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS devices)
+
 # A JACK server of the test's own with the dummy back-end, MIDI in and audio
 # out for real (about 30 s).
 add_library(jack_harness STATIC jack_harness.cpp)
