@@ -26,14 +26,14 @@ bool server_answers() {
 
 } // namespace
 
-bool jack_server::start(const std::string& name, int period) {
+bool jack_server::start(const std::string& name, int period, int rate) {
     stop();
     name_ = name;
     setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
     setenv("JACK_NO_START_SERVER", "1", 1);
     jack_set_error_function(quiet);
     jack_set_info_function(quiet);
-    std::string p = std::to_string(period);
+    std::string p = std::to_string(period), r = std::to_string(rate);
     pid_t parent = getpid();
     pid_t pid = fork();
     if (pid < 0) return false;
@@ -43,7 +43,7 @@ bool jack_server::start(const std::string& name, int period) {
         int devnull = open("/dev/null", O_RDWR);
         dup2(devnull, 1);
         dup2(devnull, 2);
-        execlp("jackd", "jackd", "-n", name.c_str(), "-d", "dummy", "-r", "44100", "-p", p.c_str(),
+        execlp("jackd", "jackd", "-n", name.c_str(), "-d", "dummy", "-r", r.c_str(), "-p", p.c_str(),
                (char*)nullptr);
         _exit(127);
     }

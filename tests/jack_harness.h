@@ -18,7 +18,7 @@ public:
     ~jack_server() { stop(); }
     // Starts the server and waits (up to 5 s) until a client can connect.
     // Sets JACK_DEFAULT_SERVER so every client of this process finds it.
-    bool start(const std::string& name, int period = 1024);
+    bool start(const std::string& name, int period = 1024, int rate = 44100);
     void stop();
     const std::string& name() const { return name_; }
 

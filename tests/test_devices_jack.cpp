@@ -11,6 +11,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "captured_output.h"
 #include "engine/engine.h"
 #include "jack_harness.h"
 #include "midi/midi_input.h"
@@ -288,6 +289,75 @@ TEST(MidiLayer, OnceTheOnlySourceIsGoneThereIsNoDevice) {
     initmidi(0);
     midiopen();
     EXPECT_EQ(device, nullptr);
+}
+
+} // namespace
+
+namespace {
+
+// A second server of another shape, for the length of one test; the first
+// comes back as the default afterwards.
+class OtherServer : public ::testing::Test {
+protected:
+    void start(int period, int rate) {
+        ASSERT_TRUE(other.start(server->name() + "-" + std::to_string(period) + "-" + std::to_string(rate),
+                                period, rate));
+    }
+    void TearDown() override {
+        FSOUND_Close();
+        other.stop();
+        setenv("JACK_DEFAULT_SERVER", server->name().c_str(), 1);
+    }
+    jack_server other;
+};
+
+std::atomic<int> numbered_calls{0};
+std::atomic<bool> numbered_bad_length{false};
+int numbered_next = 1;
+signed char numbered(FSOUND_STREAM*, void* buff, int len, int) {
+    if (len != 2048) numbered_bad_length = true;
+    int16_t* s = static_cast<int16_t*>(buff);
+    for (int i = 0; i < len / 2; ++i) s[i] = int16_t(numbered_next++ % 30000);
+    numbered_calls.fetch_add(1);
+    return 1;
+}
+
+TEST_F(OtherServer, PeriodsOf256FramesStillGetBlocksOf1024SamplesInOrder) {
+    start(256, 44100);
+    jack_tester tester(3.0);
+    ASSERT_TRUE(tester.ok());
+    ASSERT_EQ(FSOUND_SetOutput(FSOUND_OUTPUT_ASIO), 1);
+    ASSERT_EQ(FSOUND_Init(44100, 16, 0), 1);
+    FSOUND_STREAM* s = FSOUND_Stream_Create(numbered, 2048, 0x130, 44100, 0);
+    ASSERT_NE(s, nullptr);
+    ASSERT_EQ(FSOUND_Stream_Play(FSOUND_FREE, s), 0);
+    ASSERT_TRUE(tester.record_from("^" + program_name() + "(-[0-9]+)?"));
+    const jack_nframes_t from = tester.now() + frames(0.3), to = from + frames(1.0);
+    ASSERT_TRUE(tester.wait_for(to));
+    FSOUND_Stream_Close(s);
+    EXPECT_FALSE(numbered_bad_length) << "a buffer of another length";
+    EXPECT_GT(numbered_calls.load(), 40);
+    // Every recorded sample follows the one before it.
+    int steps = 0;
+    for (jack_nframes_t f = from + 1; f != to; ++f) {
+        int a = value(tester.sample(0, f - 1)), b = value(tester.sample(0, f));
+        steps += (b == a + 1 || (a == 29999 && b == 0));
+    }
+    EXPECT_EQ(steps, int(to - from) - 1) << "samples lost, repeated or reordered";
+}
+
+TEST_F(OtherServer, AServerAtAnotherRateGivesANullStreamQuietly) {
+    start(1024, 48000);
+    captured_output out;
+    ASSERT_EQ(FSOUND_SetOutput(FSOUND_OUTPUT_ASIO), 1);
+    ASSERT_EQ(FSOUND_Init(44100, 16, 0), 1);
+    // No ALSA device on a machine without sound hardware to fall back to.
+    if (access("/dev/snd", F_OK) == 0) GTEST_SKIP() << "this machine has ALSA devices";
+    FSOUND_STREAM* s = FSOUND_Stream_Create(numbered, 2048, 0x130, 44100, 0);
+    EXPECT_EQ(s, nullptr);
+    EXPECT_EQ(FSOUND_GetError(), FMOD_ERR_PLAY);
+    EXPECT_EQ(FSOUND_Stream_Play(FSOUND_FREE, s), -1);
+    EXPECT_EQ(out.text(), "");
 }
 
 } // namespace
