@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -130,15 +131,19 @@ int jack_tester::process(jack_nframes_t n, void* self) {
         t.first_.store(start, std::memory_order_release);
         t.started_.store(true, std::memory_order_release);
     }
-    size_t at = t.recorded_.load(std::memory_order_relaxed);
-    if (at > 0 && at < t.rec_[0].size() && start != t.first_.load(std::memory_order_relaxed) + jack_nframes_t(at)) t.gaps_.fetch_add(1);
-    size_t room = t.rec_[0].size() - at;
-    size_t take = n < room ? n : room;
-    for (int c = 0; c < 2; ++c) {
-        const float* in = static_cast<const float*>(jack_port_get_buffer(t.in_[c], n));
-        std::memcpy(t.rec_[c].data() + at, in, take * sizeof(float));
+    // Samples are kept at their frame's place, so a period the server skipped
+    // leaves a hole (of zeros) instead of shifting what follows.
+    size_t at = size_t(jack_nframes_t(start - t.first_.load(std::memory_order_relaxed)));
+    size_t end = t.recorded_.load(std::memory_order_relaxed);
+    if (at != end && end < t.rec_[0].size()) t.gaps_.fetch_add(1);
+    if (at < t.rec_[0].size()) {
+        size_t take = std::min<size_t>(n, t.rec_[0].size() - at);
+        for (int c = 0; c < 2; ++c) {
+            const float* in = static_cast<const float*>(jack_port_get_buffer(t.in_[c], n));
+            std::memcpy(t.rec_[c].data() + at, in, take * sizeof(float));
+        }
+        t.recorded_.store(at + take, std::memory_order_release);
     }
-    t.recorded_.store(at + take, std::memory_order_release);
     return 0;
 }
 

@@ -69,7 +69,8 @@ public:
     jack_nframes_t end_frame() const; // first frame not yet recorded
 
     int xruns() const { return xruns_.load(); }
-    // Periods whose start frame did not follow the previous period's end.
+    // Periods whose start frame did not follow the previous period's end (a
+    // client stalled for longer than a period).
     int gaps() const { return gaps_.load(); }
     int rate() const { return int(jack_get_sample_rate(client_)); }
 
