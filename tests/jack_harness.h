@@ -23,6 +23,7 @@ public:
     const std::string& name() const { return name_; }
 
 private:
+    bool start_once(const std::string& name, int period, int rate);
     pid_t pid_ = -1;
     std::string name_;
 };
