@@ -22,9 +22,12 @@ std::string shortened(std::string s) {
 constexpr int PATH_BUFFER = 1200;
 constexpr int PATH_CAPACITY = 200;
 
+// The selector lists folders and *.zpk files. Given a single extension it
+// would also append it to a name typed without one; written as a list of one
+// ("ZPK;") it filters the same and leaves the typed name exactly as it is.
 bool choose(const char* title, char (&path)[PATH_BUFFER]) {
     path[0] = '\0';
-    return file_select_ex(title, path, "ZPK", PATH_CAPACITY, 640, 480) != 0;
+    return file_select_ex(title, path, "ZPK;", PATH_CAPACITY, 640, 480) != 0;
 }
 
 void show_failure(const char* action, const std::string& path, const std::string& error) {

@@ -6,3 +6,8 @@ add_executable(panel_tests
   test_panel_files.cpp)
 target_link_libraries(panel_tests PRIVATE synth_panel GTest::gtest_main)
 gtest_discover_tests(panel_tests DISCOVERY_TIMEOUT 60)
+
+# The real program on a real X server (Xvfb) driven by xdotool, with a JACK
+# server of its own; skipped when build/synth or a tool is missing.
+add_test(NAME panel_end_to_end COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/panel_e2e.sh ${CMAKE_BINARY_DIR})
+set_tests_properties(panel_end_to_end PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300 LABELS e2e)
