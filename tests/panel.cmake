@@ -7,6 +7,13 @@ add_executable(panel_tests
 target_link_libraries(panel_tests PRIVATE synth_panel GTest::gtest_main)
 gtest_discover_tests(panel_tests DISCOVERY_TIMEOUT 60)
 
+# Listens to the program's output on the test's JACK server.
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(JACK REQUIRED IMPORTED_TARGET jack)
+add_executable(jack_tap tools/jack_tap.cpp)
+target_link_libraries(jack_tap PRIVATE PkgConfig::JACK)
+set_target_properties(jack_tap PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tools)
+
 # The real program on a real X server (Xvfb) driven by xdotool, with a JACK
 # server of its own; skipped when build/synth or a tool is missing.
 add_test(NAME panel_end_to_end COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/panel_e2e.sh ${CMAKE_BINARY_DIR})
