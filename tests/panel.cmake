@@ -14,6 +14,13 @@ add_executable(jack_tap tools/jack_tap.cpp)
 target_link_libraries(jack_tap PRIVATE PkgConfig::JACK)
 set_target_properties(jack_tap PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tools)
 
+# Takes the screen away from full-screen programs, and presses a window's
+# close button.
+find_package(X11 REQUIRED)
+add_executable(x_window tools/x_window.cpp)
+target_link_libraries(x_window PRIVATE X11::X11)
+set_target_properties(x_window PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tools)
+
 # The real program on a real X server (Xvfb) driven by xdotool, with a JACK
 # server of its own; skipped when build/synth or a tool is missing.
 add_test(NAME panel_end_to_end COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/panel_e2e.sh ${CMAKE_BINARY_DIR})

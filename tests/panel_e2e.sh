@@ -15,7 +15,7 @@ synth=$build/synth
 skip() { echo "SKIPPED: $*"; exit 77; }
 [ -x "$synth" ] || skip "no $synth (the sound and MIDI layers are not built)"
 [ -x "$build/tools/jack_tap" ] || skip "no $build/tools/jack_tap"
-for tool in Xvfb xdotool xwd convert compare jackd jack_lsp jack_midiseq; do
+for tool in Xvfb xdotool xwd xwininfo convert compare jackd jack_lsp jack_midiseq; do
   command -v $tool >/dev/null || skip "$tool is not installed"
 done
 
@@ -245,6 +245,28 @@ if command -v gdb >/dev/null; then
   order=$(grep '^CALL ' synth.out | tr '\n' ' ')
   check "shutdown order: stream, MIDI, sound library ($order)" test "$order" = "CALL stream-close CALL midi-close CALL sound-close "
 fi
+
+# --- A screen that refuses full-screen (another client holds the grabs): the
+# panel opens in a 1024x768 window, and the window's close button leaves it
+# as Escape does.
+"$build/tools/x_window" grab >grab.out 2>&1 &
+gpid=$!
+started+=($gpid)
+for _ in $(seq 50); do grep -q grabbed grab.out && break; sleep 0.1; done
+ASAN_OPTIONS=detect_leaks=0 "$synth" >window.out 2>window.err &
+wpid=$!
+check "windowed: the panel comes up" wait_for_px window 3 323 $W
+check "windowed: in a 1024x768 window of its own" \
+  sh -c "xwininfo -root -tree | grep '\"synth\"' | grep -q ' 1024x768+0+0'"
+check "windowed: no failure message" test ! -s window.out
+"$build/tools/x_window" close synth
+for _ in $(seq 100); do kill -0 $wpid 2>/dev/null || break; sleep 0.1; done
+if kill -0 $wpid 2>/dev/null; then
+  echo "FAIL  the close button did not end the program"; failures=$((failures + 1)); kill $wpid
+fi
+wait $wpid; status=$?
+check "windowed: the close button ends the program with status 0" test $status -eq 0
+kill $gpid
 
 echo "screenshots: $work"
 [ $failures -eq 0 ] || { echo "$failures check(s) failed"; cat synth.err; exit 1; }
