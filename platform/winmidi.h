@@ -7,6 +7,9 @@
 // Failures are silent: no exception escapes and nothing is printed.
 #pragma once
 
+#include <cstddef>
+#include <string>
+
 typedef struct midi_in_device* HMIDIIN;
 typedef unsigned int MMRESULT;
 typedef void (*MIDIINPROC)(HMIDIIN handle, unsigned int msg, unsigned long instance,
@@ -26,9 +29,27 @@ enum : unsigned int {
     MIM_DATA = 0x3C3,
 };
 
+// The number of MIDI sources present now.
 unsigned int midiInGetNumDevs();
+// Opens source `device` (counted as midiInGetNumDevs counts) with a callback
+// function (flags CALLBACK_FUNCTION); the callback gets MIM_OPEN at once, then
+// MIM_DATA for each short message once midiInStart has been called.
 MMRESULT midiInOpen(HMIDIIN* handle, unsigned int device, unsigned long callback,
                     unsigned long instance, unsigned long flags);
 MMRESULT midiInStart(HMIDIIN handle);
+// Stops input: no MIM_DATA after it returns, until midiInStart again.
 MMRESULT midiInReset(HMIDIIN handle);
+// Gives MIM_CLOSE, closes the source and frees the handle: once it returns,
+// the callback is not called again.
 MMRESULT midiInClose(HMIDIIN handle);
+
+// Whether a port of the MIDI library, by the name it gives, is a source a
+// musician would pick: not a loopback ("Through") port and not a port of the
+// client named `own_client` (this program), which JACK may have renamed to
+// "own_client-NN".
+bool midi_source_usable(const std::string& port, const std::string& own_client);
+
+// Packs a short message of 1 to 3 bytes as MIM_DATA carries it: status byte
+// in bits 0-7, data bytes in bits 8-15 and 16-23. False for anything else
+// (empty, no status byte, system-exclusive, longer than 3 bytes).
+bool pack_short_message(const unsigned char* bytes, size_t n, unsigned long* packed);

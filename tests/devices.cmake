@@ -1,0 +1,20 @@
+# Device layers: sound output, MIDI input, message box.
+
+# Without any device: the failure paths (no JACK server, no ALSA device), the
+# message box, and the pure helpers of the layers.
+add_executable(device_tests test_devices.cpp)
+target_link_libraries(device_tests PRIVATE synth_platform GTest::gtest_main)
+gtest_discover_tests(device_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS devices)
+
+# A JACK server of the test's own with the dummy back-end, MIDI in and audio
+# out for real (about 30 s).
+add_library(jack_harness STATIC jack_harness.cpp)
+target_link_libraries(jack_harness PUBLIC PkgConfig::JACK)
+add_executable(device_jack_tests test_devices_jack.cpp)
+target_link_libraries(device_jack_tests PRIVATE synth_platform jack_harness GTest::gtest_main)
+gtest_discover_tests(device_jack_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS devices RUN_SERIAL TRUE)
+
+# Figures, not a test: latency from note-on to sound, and xruns over a minute
+# of dense chords. Run build/device_measure [seconds].
+add_executable(device_measure device_measure.cpp)
+target_link_libraries(device_measure PRIVATE synth_platform jack_harness)

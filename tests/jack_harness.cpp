@@ -1,0 +1,182 @@
+#include "jack_harness.h"
+
+#include <jack/midiport.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+namespace {
+
+void quiet(const char*) {}
+
+bool server_answers() {
+    jack_status_t st;
+    jack_client_t* c = jack_client_open("probe", JackNoStartServer, &st);
+    if (!c) return false;
+    jack_client_close(c);
+    return true;
+}
+
+} // namespace
+
+bool jack_server::start(const std::string& name, int period) {
+    stop();
+    name_ = name;
+    setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
+    setenv("JACK_NO_START_SERVER", "1", 1);
+    jack_set_error_function(quiet);
+    jack_set_info_function(quiet);
+    std::string p = std::to_string(period);
+    pid_t parent = getpid();
+    pid_t pid = fork();
+    if (pid < 0) return false;
+    if (pid == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() != parent) _exit(1);
+        int devnull = open("/dev/null", O_RDWR);
+        dup2(devnull, 1);
+        dup2(devnull, 2);
+        execlp("jackd", "jackd", "-n", name.c_str(), "-d", "dummy", "-r", "44100", "-p", p.c_str(),
+               (char*)nullptr);
+        _exit(127);
+    }
+    pid_ = pid;
+    for (int k = 0; k < 100; ++k) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
+            pid_ = -1;
+            return false;
+        }
+        if (server_answers()) return true;
+    }
+    stop();
+    return false;
+}
+
+void jack_server::stop() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGTERM);
+    for (int k = 0; k < 100; ++k) {
+        if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
+            pid_ = -1;
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+}
+
+jack_tester::jack_tester(double seconds)
+    : events_(MAX_EVENTS), sent_(MAX_EVENTS) {
+    jack_status_t st;
+    client_ = jack_client_open("tester", JackNoStartServer, &st);
+    if (!client_) return;
+    size_t frames = size_t(seconds * jack_get_sample_rate(client_));
+    rec_[0].assign(frames, 0.0f);
+    rec_[1].assign(frames, 0.0f);
+    midi_out_ = jack_port_register(client_, "midi_out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+    in_[0] = jack_port_register(client_, "in_1", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
+    in_[1] = jack_port_register(client_, "in_2", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
+    jack_set_process_callback(client_, process, this);
+    jack_set_xrun_callback(client_, xrun, this);
+    if (!midi_out_ || !in_[0] || !in_[1] || jack_activate(client_) != 0) {
+        jack_client_close(client_);
+        client_ = nullptr;
+    }
+}
+
+jack_tester::~jack_tester() {
+    if (client_) jack_client_close(client_);
+}
+
+void jack_tester::send(jack_nframes_t frame, std::initializer_list<unsigned char> bytes) {
+    int k = queued_.load(std::memory_order_relaxed);
+    if (k >= MAX_EVENTS) return;
+    event& e = events_[size_t(k)];
+    e.frame = frame;
+    e.size = int(bytes.size() > 4 ? 4 : bytes.size());
+    std::memcpy(e.bytes, bytes.begin(), size_t(e.size));
+    queued_.store(k + 1, std::memory_order_release);
+}
+
+int jack_tester::process(jack_nframes_t n, void* self) {
+    jack_tester& t = *static_cast<jack_tester*>(self);
+    jack_nframes_t start = jack_last_frame_time(t.client_);
+
+    void* midi = jack_port_get_buffer(t.midi_out_, n);
+    jack_midi_clear_buffer(midi);
+    int queued = t.queued_.load(std::memory_order_acquire);
+    int k = t.next_.load(std::memory_order_relaxed);
+    while (k < queued) {
+        const event& e = t.events_[size_t(k)];
+        if (jack_nframes_t(e.frame - start) < 0x80000000u && e.frame - start >= n) break; // later
+        jack_nframes_t offset = jack_nframes_t(e.frame - start) < n ? e.frame - start : 0;
+        if (jack_midi_event_write(midi, offset, e.bytes, size_t(e.size)) != 0) break; // full: next period
+        t.sent_[size_t(k)].store(start + offset, std::memory_order_release);
+        ++k;
+    }
+    t.next_.store(k, std::memory_order_release);
+
+    if (!t.started_.load(std::memory_order_relaxed)) {
+        t.first_.store(start, std::memory_order_release);
+        t.started_.store(true, std::memory_order_release);
+    }
+    size_t at = t.recorded_.load(std::memory_order_relaxed);
+    if (at > 0 && at < t.rec_[0].size() && start != t.first_.load(std::memory_order_relaxed) + jack_nframes_t(at)) t.gaps_.fetch_add(1);
+    size_t room = t.rec_[0].size() - at;
+    size_t take = n < room ? n : room;
+    for (int c = 0; c < 2; ++c) {
+        const float* in = static_cast<const float*>(jack_port_get_buffer(t.in_[c], n));
+        std::memcpy(t.rec_[c].data() + at, in, take * sizeof(float));
+    }
+    t.recorded_.store(at + take, std::memory_order_release);
+    return 0;
+}
+
+int jack_tester::xrun(void* self) {
+    static_cast<jack_tester*>(self)->xruns_.fetch_add(1);
+    return 0;
+}
+
+bool jack_tester::record_from(const std::string& client_regex) {
+    const char** ports = jack_get_ports(client_, (client_regex + ":").c_str(), JACK_DEFAULT_AUDIO_TYPE,
+                                        JackPortIsOutput);
+    if (!ports) return false;
+    int connected = 0;
+    for (int k = 0; ports[k] && connected < 2; ++k)
+        if (jack_connect(client_, ports[k], jack_port_name(in_[connected])) == 0) ++connected;
+    jack_free(ports);
+    return connected == 2;
+}
+
+jack_nframes_t jack_tester::end_frame() const {
+    if (!started_.load(std::memory_order_acquire)) return 0;
+    return first_.load(std::memory_order_acquire) + jack_nframes_t(recorded_.load(std::memory_order_acquire));
+}
+
+bool jack_tester::wait_for(jack_nframes_t frame, double seconds) const {
+    auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < until) {
+        if (started_.load(std::memory_order_acquire) && jack_nframes_t(end_frame() - frame) - 1 < 0x80000000u)
+            return true;
+        if (recorded_.load() == rec_[0].size()) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
+float jack_tester::sample(int c, jack_nframes_t frame) const {
+    if (!started_.load(std::memory_order_acquire)) return 0.0f;
+    size_t i = size_t(jack_nframes_t(frame - first_.load(std::memory_order_acquire)));
+    if (i >= recorded_.load(std::memory_order_acquire)) return 0.0f;
+    return rec_[c][i];
+}

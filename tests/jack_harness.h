@@ -1,0 +1,93 @@
+// Test helpers around a real JACK server: a server of our own with the dummy
+// back-end, and a client that plays MIDI events at exact frames and records
+// what arrives on two audio inputs as the exact float samples.
+#pragma once
+
+#include <jack/jack.h>
+#include <sys/types.h>
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+// jackd -n NAME -d dummy -r 44100 -p 1024, started by start() and stopped by
+// process id in stop() or the destructor. The child gets SIGTERM if this
+// process dies first.
+class jack_server {
+public:
+    ~jack_server() { stop(); }
+    // Starts the server and waits (up to 5 s) until a client can connect.
+    // Sets JACK_DEFAULT_SERVER so every client of this process finds it.
+    bool start(const std::string& name, int period = 1024);
+    void stop();
+    const std::string& name() const { return name_; }
+
+private:
+    pid_t pid_ = -1;
+    std::string name_;
+};
+
+// The test's own JACK client "tester": MIDI output "midi_out", audio inputs
+// "in_1" and "in_2". Recording runs from activation on, into storage sized
+// beforehand; the process callback neither allocates nor locks.
+class jack_tester {
+public:
+    static constexpr int MAX_EVENTS = 1 << 16;
+
+    struct event {
+        jack_nframes_t frame; // absolute frame at which the event is to leave
+        unsigned char bytes[4];
+        int size;
+    };
+
+    explicit jack_tester(double seconds_to_record);
+    ~jack_tester();
+    bool ok() const { return client_ != nullptr; }
+    jack_client_t* client() const { return client_; }
+
+    // Frames of the server's clock now.
+    jack_nframes_t now() const { return jack_frame_time(client_); }
+    // Queues an event; events must come in order of frame. A frame already
+    // past leaves at the start of the next period.
+    void send(jack_nframes_t frame, std::initializer_list<unsigned char> bytes);
+    // The frame at which queued event k actually left (its period's start plus
+    // its offset), or 0 while it has not.
+    jack_nframes_t sent_frame(int k) const { return sent_[k].load(std::memory_order_acquire); }
+    int events_sent() const { return next_.load(std::memory_order_acquire); }
+
+    // Connects the output ports of the client whose name matches `client_regex`
+    // to in_1, in_2; true when two were connected.
+    bool record_from(const std::string& client_regex);
+    // Waits until the recording covers `frame` (absolute), up to the given
+    // number of seconds of wall time. True when it does.
+    bool wait_for(jack_nframes_t frame, double seconds = 30.0) const;
+
+    // The recorded sample of channel c (0 or 1) at an absolute frame; 0 when
+    // not recorded.
+    float sample(int c, jack_nframes_t frame) const;
+    jack_nframes_t first_frame() const { return first_.load(std::memory_order_acquire); }
+    jack_nframes_t end_frame() const; // first frame not yet recorded
+
+    int xruns() const { return xruns_.load(); }
+    // Periods whose start frame did not follow the previous period's end.
+    int gaps() const { return gaps_.load(); }
+    int rate() const { return int(jack_get_sample_rate(client_)); }
+
+private:
+    static int process(jack_nframes_t n, void* self);
+    static int xrun(void* self);
+
+    jack_client_t* client_ = nullptr;
+    jack_port_t* midi_out_ = nullptr;
+    jack_port_t* in_[2] = {};
+    std::vector<float> rec_[2];
+    std::atomic<jack_nframes_t> first_{0};
+    std::atomic<bool> started_{false};
+    std::atomic<size_t> recorded_{0};
+    std::vector<event> events_;
+    std::vector<std::atomic<jack_nframes_t>> sent_;
+    std::atomic<int> queued_{0};
+    std::atomic<int> next_{0};
+    std::atomic<int> xruns_{0};
+    std::atomic<int> gaps_{0};
+};

@@ -1,0 +1,293 @@
+// The synthesizer played for real: a JACK server of our own with the dummy
+// back-end, MIDI from the test's client into MIDI device 0, the engine's
+// stream through the sound layer, and the output recorded sample by sample.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "engine/engine.h"
+#include "jack_harness.h"
+#include "midi/midi_input.h"
+#include "midi/notes.h"
+#include "platform/fsound.h"
+#include "platform/host.h"
+
+namespace {
+
+jack_server* server = nullptr;
+
+class server_environment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        server = &server_;
+        ASSERT_TRUE(server_.start("dev" + std::to_string(getpid()))) << "jackd did not start";
+    }
+    void TearDown() override { server_.stop(); }
+
+private:
+    jack_server server_;
+};
+
+const auto* env = ::testing::AddGlobalTestEnvironment(new server_environment);
+
+constexpr int RATE = 44100;
+constexpr jack_nframes_t PERIOD = 1024;
+jack_nframes_t frames(double seconds) { return jack_nframes_t(seconds * RATE); }
+int value(float v) { return int(std::lround(double(v) * 32768.0)); }
+
+class PlayedSynth : public ::testing::Test {
+protected:
+    void SetUp() override {
+        engine_init();
+        tester = std::make_unique<jack_tester>(30.0);
+        ASSERT_TRUE(tester->ok());
+        ASSERT_EQ(FSOUND_SetOutput(FSOUND_OUTPUT_ASIO), 1);
+        ASSERT_EQ(FSOUND_SetDriver(0), 1);
+        ASSERT_EQ(FSOUND_Init(44100, 16, 0), 1);
+        ASSERT_STREQ(fsound_output_host(), "JACK");
+        initmidi(0);
+        midiopen();
+        ASSERT_NE(device, nullptr) << "MIDI device 0 (the tester's output) did not open";
+        stream = FSOUND_Stream_Create(streamcallback, streamsamples,
+                                      FSOUND_16BITS | FSOUND_MONO | FSOUND_SIGNED, 44100, 0);
+        ASSERT_NE(stream, nullptr);
+        ASSERT_EQ(FSOUND_Stream_Play(FSOUND_FREE, stream), 0);
+        ASSERT_TRUE(tester->record_from("^" + program_name() + "(-[0-9]+)?"));
+    }
+    void TearDown() override {
+        FSOUND_Stream_Close(stream);
+        midiclose();
+        FSOUND_Close();
+        EXPECT_EQ(device, nullptr);
+        tester.reset();
+    }
+
+    void note(jack_nframes_t at, int n, int velocity) {
+        tester->send(at, {0x90, (unsigned char)n, (unsigned char)velocity});
+    }
+    // First frame in [from, to) where channel 0 is not zero, or `to`.
+    jack_nframes_t first_sound(jack_nframes_t from, jack_nframes_t to) const {
+        for (jack_nframes_t f = from; f != to; ++f)
+            if (tester->sample(0, f) != 0.0f) return f;
+        return to;
+    }
+    // The start of the period that holds frame f.
+    jack_nframes_t period_start(jack_nframes_t f) const {
+        return f - (f - tester->first_frame()) % PERIOD;
+    }
+    bool silent(jack_nframes_t from, jack_nframes_t to) const { return first_sound(from, to) == to; }
+
+    std::unique_ptr<jack_tester> tester;
+    FSOUND_STREAM* stream = nullptr;
+};
+
+TEST_F(PlayedSynth, HeldNoteSoundsAt440HzOnBothSpeakersAndFallsSilentAfterRelease) {
+    // The stream's two channels go to the server's two playback ports.
+    const char* ports[] = {"system:playback_1", "system:playback_2"};
+    for (int k = 0; k < 2; ++k) {
+        jack_port_t* p = jack_port_by_name(tester->client(), ports[k]);
+        ASSERT_NE(p, nullptr);
+        const char** from = jack_port_get_all_connections(tester->client(), p);
+        ASSERT_NE(from, nullptr) << ports[k] << " is not connected";
+        bool ours = false;
+        for (int i = 0; from[i]; ++i) ours |= std::string(from[i]).rfind(program_name(), 0) == 0;
+        jack_free(from);
+        EXPECT_TRUE(ours) << ports[k] << " does not hear the synthesizer";
+    }
+
+    const jack_nframes_t t0 = tester->now() + frames(1.0);
+    note(t0, 57, 127);
+    note(t0 + frames(2.0), 57, 0);
+    const jack_nframes_t end = t0 + frames(3.0);
+    ASSERT_TRUE(tester->wait_for(end));
+    const jack_nframes_t on = tester->sent_frame(0), off = tester->sent_frame(1);
+    ASSERT_NE(on, 0u);
+
+    EXPECT_TRUE(silent(on - frames(0.5), on)) << "sound before the first note";
+    const jack_nframes_t first = first_sound(on, on + frames(1.0));
+    EXPECT_LT(first - on, 3 * PERIOD) << "the note did not sound within three periods";
+
+    // The held note: default instrument 1, one sine at full volume, sustain
+    // level 1, velocity 127 (level 126): 126 * 0.2 * 256 = 6451.
+    int rising = 0, peak = 0;
+    bool exact = true, same = true;
+    for (jack_nframes_t f = first + frames(0.5); f != first + frames(1.5); ++f) {
+        float a = tester->sample(0, f), b = tester->sample(1, f);
+        exact &= double(a) * 32768.0 == std::round(double(a) * 32768.0);
+        same &= a == b;
+        peak = std::max(peak, std::abs(value(a)));
+        if (tester->sample(0, f - 1) < 0.0f && a >= 0.0f) ++rising;
+    }
+    EXPECT_TRUE(exact) << "recorded samples are not the 16-bit values the callback wrote";
+    EXPECT_TRUE(same) << "the two speakers differ";
+    EXPECT_NEAR(rising, 440, 2) << "zero crossings per second";
+    EXPECT_GE(peak, 6440);
+    EXPECT_LE(peak, 6451);
+
+    // The release of 100 samples runs out within the period that takes it.
+    EXPECT_TRUE(silent(off + 3 * PERIOD, end)) << "still sounding after the release";
+    EXPECT_FALSE(silent(off - frames(0.1), off)) << "fell silent before the release";
+}
+
+TEST_F(PlayedSynth, NoNoteIsLostAmongThreeHundredFastNotes) {
+    // Short blips: a 10-sample attack, then a 200-sample decay to silence.
+    i1.attacklen = 10;
+    i1.decaylen = 200;
+    i1.decay = 0.0;
+    const int N = 300;
+    // One note in each period, at varying places, released in the same period:
+    // the MIDI layer must keep every note-on and its release in order.
+    const jack_nframes_t t0 = period_start(tester->now() + frames(0.5));
+    for (int k = 0; k < N; ++k) {
+        jack_nframes_t at = t0 + jack_nframes_t(k) * PERIOD + jack_nframes_t(k * 37 % 900);
+        note(at, 30 + k % 60, 100);
+        note(at + 100, 30 + k % 60, 0);
+    }
+    const jack_nframes_t end = t0 + jack_nframes_t(N + 4) * PERIOD;
+    ASSERT_TRUE(tester->wait_for(end));
+    ASSERT_EQ(tester->events_sent(), 2 * N);
+
+    // Count runs of sound separated by at least 400 silent samples.
+    int blips = 0;
+    jack_nframes_t last_sound = 0;
+    bool any = false;
+    for (jack_nframes_t f = t0 - PERIOD; f != end; ++f) {
+        if (tester->sample(0, f) == 0.0f) continue;
+        if (!any || f - last_sound > 400) ++blips;
+        any = true;
+        last_sound = f;
+    }
+    EXPECT_EQ(blips, N);
+    for (int n = 0; n < NOTES; ++n) EXPECT_EQ(noteon[n], 0) << "note " << n << " still held";
+}
+
+TEST_F(PlayedSynth, LatencyFromNoteOnToFirstSound) {
+    const int N = 100;
+    const jack_nframes_t t0 = tester->now() + frames(0.5);
+    const jack_nframes_t spacing = 4 * PERIOD;
+    for (int k = 0; k < N; ++k) {
+        jack_nframes_t at = t0 + jack_nframes_t(k) * spacing + jack_nframes_t(k * 397 % PERIOD);
+        note(at, 57, 127);
+        note(at + PERIOD, 57, 0);
+    }
+    ASSERT_TRUE(tester->wait_for(t0 + jack_nframes_t(N + 1) * spacing));
+
+    std::vector<double> ms;
+    for (int k = 0; k < N; ++k) {
+        jack_nframes_t on = tester->sent_frame(2 * k);
+        ASSERT_NE(on, 0u);
+        jack_nframes_t first = first_sound(on, on + spacing);
+        ASSERT_NE(first, on + spacing) << "note " << k << " did not sound";
+        ms.push_back(1000.0 * double(first - on) / RATE);
+    }
+    std::sort(ms.begin(), ms.end());
+    std::printf("note-on to first sample over %d notes: median %.2f ms, max %.2f ms, min %.2f ms\n", N,
+                (ms[N / 2 - 1] + ms[N / 2]) / 2, ms.back(), ms.front());
+}
+
+} // namespace
+
+namespace {
+
+// What a MIDI input callback was given, kept without allocating.
+struct received {
+    static constexpr int MAX = 4096;
+    unsigned msg[MAX];
+    unsigned long data[MAX];
+    std::atomic<int> count{0};
+    std::atomic<bool> in_callback{false};
+    std::atomic<bool> overlapped{false};
+};
+received got;
+
+void record(HMIDIIN, unsigned msg, unsigned long instance, unsigned long p1, unsigned long) {
+    if (got.in_callback.exchange(true)) got.overlapped = true;
+    int k = got.count.load(std::memory_order_relaxed);
+    if (k < received::MAX && instance == 77) {
+        got.msg[k] = msg;
+        got.data[k] = p1;
+        got.count.store(k + 1, std::memory_order_release);
+    }
+    got.in_callback = false;
+}
+
+TEST(MidiLayer, EveryShortMessageArrivesOnceInOrderAndNothingAfterReset) {
+    jack_tester tester(2.0);
+    ASSERT_TRUE(tester.ok());
+    ASSERT_EQ(midiInGetNumDevs(), 1u) << "the tester's output should be the only source";
+    HMIDIIN h = nullptr;
+    ASSERT_EQ(midiInOpen(&h, 0, (unsigned long)&record, 77, CALLBACK_FUNCTION), MMSYSERR_NOERROR);
+    ASSERT_EQ(got.count.load(), 1);
+    EXPECT_EQ(got.msg[0], unsigned(MIM_OPEN));
+
+    // Sent before midiInStart: not delivered.
+    jack_nframes_t t = tester.now();
+    tester.send(t, {0x90, 1, 1});
+    ASSERT_TRUE(tester.wait_for(t + 3 * PERIOD));
+    EXPECT_EQ(got.count.load(), 1) << "delivered before midiInStart";
+
+    ASSERT_EQ(midiInStart(h), MMSYSERR_NOERROR);
+    // Bursts of up to 40 messages in one period, of every kind, with
+    // system-exclusive messages in between that must be dropped.
+    std::vector<unsigned long> expected;
+    t = tester.now() + PERIOD;
+    int sent = 0;
+    for (int burst = 0; sent < 600; ++burst) {
+        for (int k = 0; k < 1 + burst % 40 && sent < 600; ++k, ++sent) {
+            unsigned char n = (unsigned char)(sent % 128), v = (unsigned char)(sent * 7 % 128);
+            switch (sent % 6) {
+            case 0: tester.send(t, {0x90, n, v}); expected.push_back(short_message(0x90, n, v)); break;
+            case 1: tester.send(t, {0x90, n, 0}); expected.push_back(short_message(0x90, n, 0)); break;
+            case 2: tester.send(t, {0xB3, n, v}); expected.push_back(short_message(0xB3, n, v)); break;
+            case 3: tester.send(t, {0xC0, n}); expected.push_back(0xC0ul | (unsigned long)n << 8); break;
+            case 4: tester.send(t, {0xF0, 0x7E, n, 0xF7}); break; // dropped
+            case 5: tester.send(t, {0xF8}); expected.push_back(0xF8); break;
+            }
+        }
+        t += PERIOD;
+    }
+    ASSERT_TRUE(tester.wait_for(t + 3 * PERIOD));
+    ASSERT_EQ(tester.events_sent(), 601);
+    const int n = got.count.load(std::memory_order_acquire) - 1;
+    ASSERT_EQ(n, int(expected.size()));
+    for (int k = 0; k < n; ++k) {
+        EXPECT_EQ(got.msg[k + 1], unsigned(MIM_DATA));
+        ASSERT_EQ(got.data[k + 1], expected[size_t(k)]) << "message " << k;
+    }
+    EXPECT_FALSE(got.overlapped) << "two callbacks at once";
+
+    // After midiInReset nothing more arrives; midiInClose says MIM_CLOSE.
+    ASSERT_EQ(midiInReset(h), MMSYSERR_NOERROR);
+    t = tester.now();
+    tester.send(t, {0x90, 60, 100});
+    ASSERT_TRUE(tester.wait_for(t + 3 * PERIOD));
+    ASSERT_EQ(midiInClose(h), MMSYSERR_NOERROR);
+    ASSERT_EQ(got.count.load(), n + 2);
+    EXPECT_EQ(got.msg[n + 1], unsigned(MIM_CLOSE));
+    EXPECT_EQ(midiInClose(h), MMSYSERR_INVALHANDLE) << "a closed handle is not followed";
+}
+
+TEST(MidiLayer, OnceTheOnlySourceIsGoneThereIsNoDevice) {
+    // Our own input port, open while the source is there, never counts.
+    got.count = 0;
+    {
+        jack_tester tester(1.0);
+        ASSERT_TRUE(tester.ok());
+        HMIDIIN h = nullptr;
+        ASSERT_EQ(midiInOpen(&h, 0, (unsigned long)&record, 77, CALLBACK_FUNCTION), MMSYSERR_NOERROR);
+        EXPECT_EQ(midiInOpen(&h, 1, (unsigned long)&record, 77, CALLBACK_FUNCTION), MMSYSERR_BADDEVICEID);
+        ASSERT_EQ(midiInClose(h), MMSYSERR_NOERROR);
+    }
+    EXPECT_EQ(midiInGetNumDevs(), 0u);
+    initmidi(0);
+    midiopen();
+    EXPECT_EQ(device, nullptr);
+}
+
+} // namespace
