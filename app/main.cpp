@@ -32,6 +32,11 @@ int idle_mouse_b() {
     return library_mouse_b();
 }
 
+// Once the panel holds the screen, a message box is an alert drawn on it.
+void panel_message_box(const char* text, const char* caption) {
+    alert(caption, text, nullptr, "OK", nullptr, 0, 0);
+}
+
 void setup_gui_colours() {
     // The file selector and alerts match the panel: white on black.
     gui_fg_color = makecol(255, 255, 255);
@@ -65,6 +70,7 @@ int main(int, char**) {
     }
     set_close_button_callback(on_close_button);
     setup_gui_colours();
+    message_box_hook(panel_message_box);
 
     if (FSOUND_SetOutput(FSOUND_OUTPUT_ASIO) != 1) MessageBoxA(nullptr, "Error", "SetOutput", 0);
     FSOUND_SetDriver(0);
@@ -90,6 +96,7 @@ int main(int, char**) {
     if (stream) FSOUND_Stream_Close(stream);
     midiclose();
     FSOUND_Close();
+    message_box_hook(nullptr);
     return 0;
 }
 END_OF_MAIN()

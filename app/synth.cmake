@@ -9,11 +9,6 @@ add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/synth.bmp
   COMMENT "Drawing synth.bmp")
 add_custom_target(synth_picture ALL DEPENDS ${CMAKE_BINARY_DIR}/synth.bmp)
 
-# The sound and MIDI layers come from platform/ and midi/midi_input.cpp.
-if(NOT TARGET synth_devices)
-  message(STATUS "build/synth is not built: the sound and MIDI layers are missing")
-  return()
-endif()
 add_executable(synth ${CMAKE_CURRENT_LIST_DIR}/main.cpp)
-target_link_libraries(synth PRIVATE synth_panel synth_devices)
+target_link_libraries(synth PRIVATE synth_panel synth_platform)
 add_dependencies(synth synth_picture)
