@@ -74,7 +74,10 @@ int main(int, char**) {
 
     if (FSOUND_SetOutput(FSOUND_OUTPUT_ASIO) != 1) MessageBoxA(nullptr, "Error", "SetOutput", 0);
     FSOUND_SetDriver(0);
-    if (FSOUND_Init(44100, 16, 0) != 1) std::printf("%d\n", FSOUND_GetError());
+    if (FSOUND_Init(44100, 16, 0) != 1) {
+        std::printf("%d\n", FSOUND_GetError());
+        std::fflush(stdout);
+    }
 
     initmidi(0);
     midiopen(); // from here on notes reach the voices

@@ -246,6 +246,38 @@ if command -v gdb >/dev/null; then
   check "shutdown order: stream, MIDI, sound library ($order)" test "$order" = "CALL stream-close CALL midi-close CALL sound-close "
 fi
 
+# --- No sound output at all (no JACK server by that name, and no ALSA device
+# on a machine without a sound card): one box, caption "SetOutput" and text
+# "Error"; once it is dismissed the panel comes up all the same, and the
+# sound library's error code is on standard output.
+centre_lit() { # image name: any light pixel in the middle of the screen
+  [ "$(convert "$work/$1.png" -crop 400x200+312+284 +repage -format '%[fx:maxima.r > 0.5]' info:)" = 1 ]
+}
+JACK_DEFAULT_SERVER=pan-none-$$ ASAN_OPTIONS=detect_leaks=0 "$synth" >nosound.out 2>nosound.err &
+npid=$!
+boxed=no
+for _ in $(seq 100); do
+  shot nosound
+  if is_px nosound 3 323 $W; then break; fi          # the panel is up: no box came
+  if centre_lit nosound; then boxed=yes; break; fi
+  sleep 0.1
+done
+if [ $boxed = yes ]; then
+  grep -q "SetOutput" nosound.err; box_logged=$?
+  check "no sound output: the box reads \"SetOutput\" / \"Error\"" test $box_logged -eq 0
+  xdotool key Return
+  check "no sound output: the panel comes up after the box" wait_for_px nosound-panel 3 323 $W
+  check "no sound output: an error code on standard output" grep -qE '^-?[0-9]+$' nosound.out
+  xdotool key Escape
+else
+  echo "skip  no sound output: this machine has a sound output of its own"
+  xdotool key Escape
+fi
+for _ in $(seq 100); do kill -0 $npid 2>/dev/null || break; sleep 0.1; done
+kill -0 $npid 2>/dev/null && kill $npid
+wait $npid; status=$?
+check "no sound output: Escape still ends the program with status 0" test $status -eq 0
+
 # --- A screen that refuses full-screen (another client holds the grabs): the
 # panel opens in a 1024x768 window, and the window's close button leaves it
 # as Escape does.
