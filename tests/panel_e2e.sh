@@ -21,10 +21,18 @@ done
 
 work=$(mktemp -d /tmp/synth-panel-e2e-XXXXXX)
 failures=0
-started=()   # pids of the servers this script started
+programs=()  # pids of the program runs (synth, or gdb running it)
+started=()   # pids of the helpers and X servers this script started
+jackd_pid=""
+# The JACK server goes last, once no client of its own is left: killed with
+# clients still attached it leaves its entry in JACK's machine-wide table of
+# servers, which holds only eight.
 stop_all() {
+  for p in "${programs[@]}"; do kill "$p" 2>/dev/null; done
+  for p in "${programs[@]}"; do wait "$p" 2>/dev/null; done
   for p in "${started[@]}"; do kill "$p" 2>/dev/null; done
   for p in "${started[@]}"; do wait "$p" 2>/dev/null; done
+  if [ -n "$jackd_pid" ]; then kill "$jackd_pid" 2>/dev/null; wait "$jackd_pid" 2>/dev/null; fi
 }
 trap stop_all EXIT
 
@@ -40,26 +48,39 @@ check "without a display the program ends with status 0" test $status -eq 0
 check "without a display it says so on stderr" grep -qi "display" "$work/no-display.err"
 
 # --- An X server of our own, on the first free display of :90..:99.
-display=""
-for n in 90 91 92 93 94 95 96 97 98 99; do
-  [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
-  Xvfb :$n -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-  xpid=$!
-  for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.1; done
-  if kill -0 $xpid 2>/dev/null && [ -e /tmp/.X11-unix/X$n ]; then
-    started+=($xpid); display=:$n; break
-  fi
-  wait $xpid 2>/dev/null
-done
-[ -n "$display" ] || skip "no free X display in :90..:99"
+start_x() { # depth: sets $display
+  display=""
+  for n in 90 91 92 93 94 95 96 97 98 99; do
+    [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
+    Xvfb :$n -screen 0 1024x768x$1 -nolisten tcp >"$work/xvfb$n.log" 2>&1 &
+    local xpid=$!
+    for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.1; done
+    if kill -0 $xpid 2>/dev/null && [ -e /tmp/.X11-unix/X$n ]; then
+      started+=($xpid); display=:$n; return 0
+    fi
+    wait $xpid 2>/dev/null
+  done
+  return 1
+}
+start_x 24 || skip "no free X display in :90..:99"
 export DISPLAY=$display
 
-# --- A JACK server of our own on the dummy back-end.
+# --- A JACK server of our own on the dummy back-end. JACK allows only a few
+# servers per machine at once: when other tests hold them all, try again.
 export JACK_DEFAULT_SERVER=pan$$
-jackd -n "$JACK_DEFAULT_SERVER" -d dummy -r 44100 -p 1024 >"$work/jackd.log" 2>&1 &
-started+=($!)
-for _ in $(seq 50); do jack_lsp >/dev/null 2>&1 && break; sleep 0.1; done
-jack_lsp >/dev/null 2>&1 || skip "the JACK server did not start"
+for attempt in $(seq 15); do
+  jackd -n "$JACK_DEFAULT_SERVER" -d dummy -r 44100 -p 1024 >"$work/jackd.log" 2>&1 &
+  jpid=$!
+  for _ in $(seq 100); do
+    jack_lsp >/dev/null 2>&1 && break
+    kill -0 $jpid 2>/dev/null || break
+    sleep 0.1
+  done
+  if jack_lsp >/dev/null 2>&1; then jackd_pid=$jpid; break; fi
+  kill $jpid 2>/dev/null; wait $jpid 2>/dev/null
+  sleep 2
+done
+jack_lsp >/dev/null 2>&1 || { cat "$work/jackd.log"; skip "the JACK server did not start"; }
 
 # --- Helpers.
 shot() { xwd -root -silent | convert xwd:- "$work/$1.png"; }
@@ -131,6 +152,7 @@ else
   ASAN_OPTIONS=detect_leaks=0 "$synth" >synth.out 2>synth.err &
 fi
 spid=$!
+programs+=($spid)
 
 # The panel is up once the first "Save" button's face is drawn.
 if ! wait_for_px start 3 323 $W; then
@@ -255,6 +277,7 @@ centre_lit() { # image name: any light pixel in the middle of the screen
 }
 JACK_DEFAULT_SERVER=pan-none-$$ ASAN_OPTIONS=detect_leaks=0 "$synth" >nosound.out 2>nosound.err &
 npid=$!
+programs+=($npid)
 boxed=no
 for _ in $(seq 100); do
   shot nosound
@@ -287,6 +310,7 @@ started+=($gpid)
 for _ in $(seq 50); do grep -q grabbed grab.out && break; sleep 0.1; done
 ASAN_OPTIONS=detect_leaks=0 "$synth" >window.out 2>window.err &
 wpid=$!
+programs+=($wpid)
 check "windowed: the panel comes up" wait_for_px window 3 323 $W
 check "windowed: in a 1024x768 window of its own" \
   sh -c "xwininfo -root -tree | grep '\"synth\"' | grep -q ' 1024x768+0+0'"
@@ -299,6 +323,25 @@ fi
 wait $wpid; status=$?
 check "windowed: the close button ends the program with status 0" test $status -eq 0
 kill $gpid
+
+# --- A desktop of 8 bits per pixel: one box, and the program ends with status 0.
+if start_x 8; then
+  DISPLAY=$display ASAN_OPTIONS=detect_leaks=0 "$synth" >depth.out 2>depth.err &
+  dpid=$!
+  programs+=($dpid)
+  box=""
+  for _ in $(seq 100); do
+    box=$(DISPLAY=$display xdotool search --name '^Error$' 2>/dev/null | head -1)
+    [ -n "$box" ] && break; sleep 0.1
+  done
+  check "8 bits per pixel: a box captioned \"Error\"" test -n "$box"
+  check "8 bits per pixel: it reads \"Needs 16, 24, or 32 bit color\"" grep -q "Needs 16, 24, or 32 bit color" depth.err
+  [ -n "$box" ] && DISPLAY=$display xdotool key --window "$box" Return 2>/dev/null
+  for _ in $(seq 100); do kill -0 $dpid 2>/dev/null || break; sleep 0.1; done
+  kill -0 $dpid 2>/dev/null && kill $dpid
+  wait $dpid; status=$?
+  check "8 bits per pixel: the program ends with status 0" test $status -eq 0
+fi
 
 echo "screenshots: $work"
 [ $failures -eq 0 ] || { echo "$failures check(s) failed"; cat synth.err; exit 1; }
