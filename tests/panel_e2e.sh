@@ -308,13 +308,16 @@ check "no sound output: Escape still ends the program with status 0" test $statu
 gpid=$!
 started+=($gpid)
 for _ in $(seq 50); do grep -q grabbed grab.out && break; sleep 0.1; done
-ASAN_OPTIONS=detect_leaks=0 "$synth" >window.out 2>window.err &
+# This run starts in a folder without the picture: its corner stays black.
+mkdir -p "$work/no-picture"
+(cd "$work/no-picture" && ASAN_OPTIONS=detect_leaks=0 exec "$synth") >window.out 2>window.err &
 wpid=$!
 programs+=($wpid)
 check "windowed: the panel comes up" wait_for_px window 3 323 $W
 check "windowed: in a 1024x768 window of its own" \
   sh -c "xwininfo -root -tree | grep '\"synth\"' | grep -q ' 1024x768+0+0'"
 check "windowed: no failure message" test ! -s window.out
+check "without synth.bmp the picture's corner shows nothing" is_px window 883 34 $B
 "$build/tools/x_window" close synth
 for _ in $(seq 100); do kill -0 $wpid 2>/dev/null || break; sleep 0.1; done
 if kill -0 $wpid 2>/dev/null; then
