@@ -4,6 +4,7 @@
 // the sound library. Returns 0 on every path.
 #include <allegro.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -17,8 +18,8 @@
 namespace {
 
 // Set from Allegro's window thread when the window's close button is pressed.
-volatile int close_pressed = 0;
-void on_close_button() { close_pressed = 1; }
+std::atomic<bool> close_pressed{false};
+void on_close_button() { close_pressed.store(true, std::memory_order_relaxed); }
 
 int (*library_mouse_b)() = nullptr;
 
@@ -27,7 +28,8 @@ int (*library_mouse_b)() = nullptr;
 // panel leave the processor to the audio thread, and turns the window's
 // close button into the Escape key every dialog already understands.
 int idle_mouse_b() {
-    if (close_pressed && !keypressed()) simulate_keypress(KEY_ESC << 8 | 27);
+    if (close_pressed.load(std::memory_order_relaxed) && !keypressed())
+        simulate_keypress(KEY_ESC << 8 | 27);
     rest(1);
     return library_mouse_b();
 }
