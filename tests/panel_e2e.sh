@@ -327,6 +327,28 @@ wait $wpid; status=$?
 check "windowed: the close button ends the program with status 0" test $status -eq 0
 kill $gpid
 
+# --- A desktop of 16 bits per pixel: the screen takes that depth and the
+# panel is still white on black.
+if start_x 16; then
+  (export DISPLAY=$display; ASAN_OPTIONS=detect_leaks=0 exec "$synth") >depth16.out 2>depth16.err &
+  hpid=$!
+  programs+=($hpid)
+  up16=no
+  DISPLAY=$display wait_for_px depth16 3 323 $W && up16=yes
+  check "16 bits per pixel: the panel comes up" test $up16 = yes
+  if [ $up16 = yes ]; then
+    sleep 0.3; DISPLAY=$display shot depth16
+    check "16 bits per pixel: white sliders" is_px depth16 45 200 $W
+    check "16 bits per pixel: on black" is_px depth16 512 400 $B
+    check "16 bits per pixel: the picture" is_px depth16 883 34 $W
+  fi
+  DISPLAY=$display xdotool key Escape
+  for _ in $(seq 100); do kill -0 $hpid 2>/dev/null || break; sleep 0.1; done
+  kill -0 $hpid 2>/dev/null && kill $hpid
+  wait $hpid; status=$?
+  check "16 bits per pixel: Escape ends the program with status 0" test $status -eq 0
+fi
+
 # --- A desktop of 8 bits per pixel: one box, and the program ends with status 0.
 if start_x 8; then
   DISPLAY=$display ASAN_OPTIONS=detect_leaks=0 "$synth" >depth.out 2>depth.err &
