@@ -181,30 +181,6 @@ TEST_F(PlayedSynth, NoNoteIsLostAmongThreeHundredFastNotes) {
     for (int n = 0; n < NOTES; ++n) EXPECT_EQ(noteon[n], 0) << "note " << n << " still held";
 }
 
-TEST_F(PlayedSynth, LatencyFromNoteOnToFirstSound) {
-    const int N = 100;
-    const jack_nframes_t t0 = tester->now() + frames(0.5);
-    const jack_nframes_t spacing = 4 * PERIOD;
-    for (int k = 0; k < N; ++k) {
-        jack_nframes_t at = t0 + jack_nframes_t(k) * spacing + jack_nframes_t(k * 397 % PERIOD);
-        note(at, 57, 127);
-        note(at + PERIOD, 57, 0);
-    }
-    ASSERT_TRUE(tester->wait_for(t0 + jack_nframes_t(N + 1) * spacing));
-
-    std::vector<double> ms;
-    for (int k = 0; k < N; ++k) {
-        jack_nframes_t on = tester->sent_frame(2 * k);
-        ASSERT_NE(on, 0u);
-        jack_nframes_t first = first_sound(on, on + spacing);
-        ASSERT_NE(first, on + spacing) << "note " << k << " did not sound";
-        ms.push_back(1000.0 * double(first - on) / RATE);
-    }
-    std::sort(ms.begin(), ms.end());
-    std::printf("note-on to first sample over %d notes: median %.2f ms, max %.2f ms, min %.2f ms\n", N,
-                (ms[N / 2 - 1] + ms[N / 2]) / 2, ms.back(), ms.front());
-}
-
 } // namespace
 
 namespace {
@@ -289,35 +265,15 @@ TEST_F(MidiLayer, EveryShortMessageArrivesOnceInOrderAndNothingAfterReset) {
     EXPECT_EQ(midiInClose(h), MMSYSERR_INVALHANDLE) << "a closed handle is not followed";
 }
 
-TEST_F(MidiLayer, OnceTheOnlySourceIsGoneThereIsNoDevice) {
-    // Our own input port, open while the source is there, never counts.
-    got.count = 0;
-    {
-        jack_tester tester(1.0);
-        ASSERT_TRUE(tester.ok());
-        HMIDIIN h = nullptr;
-        ASSERT_EQ(midiInOpen(&h, 0, (unsigned long)&record, 77, CALLBACK_FUNCTION), MMSYSERR_NOERROR);
-        EXPECT_EQ(midiInOpen(&h, 1, (unsigned long)&record, 77, CALLBACK_FUNCTION), MMSYSERR_BADDEVICEID);
-        ASSERT_EQ(midiInClose(h), MMSYSERR_NOERROR);
-    }
-    EXPECT_EQ(midiInGetNumDevs(), 0u);
-    initmidi(0);
-    midiopen();
-    EXPECT_EQ(device, nullptr);
-}
-
 } // namespace
 
 namespace {
 
-// A second server of another shape, for the length of one test; the first
+// A second server at another rate, for the length of one test; the first
 // comes back as the default afterwards.
 class OtherServer : public WithServer {
 protected:
-    void start(int period, int rate) {
-        ASSERT_TRUE(other.start(server->name() + "-" + std::to_string(period) + "-" + std::to_string(rate),
-                                period, rate));
-    }
+    void start(int rate) { ASSERT_TRUE(other.start(server->name() + "-" + std::to_string(rate), 1024, rate)); }
     void TearDown() override {
         FSOUND_Close();
         other.stop();
@@ -326,53 +282,20 @@ protected:
     jack_server other;
 };
 
-std::atomic<int> numbered_calls{0};
-std::atomic<bool> numbered_bad_length{false};
-int numbered_next = 1;
-signed char numbered(FSOUND_STREAM*, void* buff, int len, int) {
-    if (len != 2048) numbered_bad_length = true;
-    int16_t* s = static_cast<int16_t*>(buff);
-    for (int i = 0; i < len / 2; ++i) s[i] = int16_t(numbered_next++ % 30000);
-    numbered_calls.fetch_add(1);
+signed char silence(FSOUND_STREAM*, void* buff, int len, int) {
+    std::fill_n(static_cast<int16_t*>(buff), len / 2, int16_t(0));
     return 1;
 }
 
-TEST_F(OtherServer, PeriodsOf256FramesStillGetBlocksOf1024SamplesInOrder) {
-    start(256, 44100);
-    if (HasFatalFailure()) return;
-    jack_tester tester(3.0);
-    ASSERT_TRUE(tester.ok());
-    ASSERT_EQ(FSOUND_SetOutput(FSOUND_OUTPUT_ASIO), 1);
-    ASSERT_EQ(FSOUND_Init(44100, 16, 0), 1);
-    FSOUND_STREAM* s = FSOUND_Stream_Create(numbered, 2048, 0x130, 44100, 0);
-    ASSERT_NE(s, nullptr);
-    ASSERT_EQ(FSOUND_Stream_Play(FSOUND_FREE, s), 0);
-    ASSERT_TRUE(tester.record_from("^" + program_name() + "(-[0-9]+)?"));
-    const jack_nframes_t t0 = tester.now();
-    ASSERT_TRUE(tester.wait_for(t0 + frames(1.5)));
-    FSOUND_Stream_Close(s);
-    EXPECT_FALSE(numbered_bad_length) << "a buffer of another length";
-    EXPECT_EQ(tester.gaps(), 0) << "the server skipped periods: the recording has holes";
-    // From the first recorded sample on, every one follows the one before it.
-    jack_nframes_t from = t0;
-    while (from != t0 + frames(0.5) && tester.sample(0, from) == 0.0f) ++from;
-    ASSERT_NE(from, t0 + frames(0.5)) << "nothing recorded";
-    for (jack_nframes_t f = from + 1; f != from + frames(1.0); ++f) {
-        int a = value(tester.sample(0, f - 1)), b = value(tester.sample(0, f));
-        ASSERT_TRUE(b == a + 1 || (a == 29999 && b == 0))
-            << "sample " << f - from << " after the first: " << a << " then " << b;
-    }
-}
-
 TEST_F(OtherServer, AServerAtAnotherRateGivesANullStreamQuietly) {
-    start(1024, 48000);
+    start(48000);
     if (HasFatalFailure()) return;
     captured_output out;
     ASSERT_EQ(FSOUND_SetOutput(FSOUND_OUTPUT_ASIO), 1);
     ASSERT_EQ(FSOUND_Init(44100, 16, 0), 1);
     // No ALSA device on a machine without sound hardware to fall back to.
     if (access("/dev/snd", F_OK) == 0) GTEST_SKIP() << "this machine has ALSA devices";
-    FSOUND_STREAM* s = FSOUND_Stream_Create(numbered, 2048, 0x130, 44100, 0);
+    FSOUND_STREAM* s = FSOUND_Stream_Create(silence, 2048, 0x130, 44100, 0);
     EXPECT_EQ(s, nullptr);
     EXPECT_EQ(FSOUND_GetError(), FMOD_ERR_PLAY);
     EXPECT_EQ(FSOUND_Stream_Play(FSOUND_FREE, s), -1);
