@@ -213,6 +213,10 @@ TEST_F(MidiLayer, EveryShortMessageArrivesOnceInOrderAndNothingAfterReset) {
     jack_tester tester(2.0);
     ASSERT_TRUE(tester.ok());
     ASSERT_EQ(midiInGetNumDevs(), 1u) << "the tester's output should be the only source";
+    initmidi(1); // one past the last device: refused, nothing opened
+    midiopen();
+    EXPECT_EQ(device, nullptr);
+    initmidi(0);
     HMIDIIN h = nullptr;
     ASSERT_EQ(midiInOpen(&h, 0, (unsigned long)&record, 77, CALLBACK_FUNCTION), MMSYSERR_NOERROR);
     ASSERT_EQ(got.count.load(), 1);
