@@ -269,6 +269,23 @@ TEST(MessageBox, WritesTheTextToStderrAndUsesTheProgramsBoxOnceHandedIn) {
     if (!saved.empty()) setenv("DISPLAY", saved.c_str(), 1);
 }
 
+// A box that cannot be shown (no X server at DISPLAY) ends at once, and the
+// text that nobody reads must not kill the program with a broken pipe: the
+// text is larger than a pipe holds, so the write surely meets the closed end.
+TEST(MessageBox, ABoxThatCannotBeShownDoesNotEndTheProgram) {
+    const char* display = std::getenv("DISPLAY");
+    std::string saved = display ? display : "";
+    setenv("DISPLAY", ":4093", 1); // no server answers there
+    std::string text(256 * 1024, 'x');
+    {
+        captured_output out;
+        EXPECT_EQ(MessageBoxA(nullptr, text.c_str(), "Error", MB_OK), IDOK);
+        EXPECT_EQ(out.text().size(), text.size() + 8); // "Error: " ... "\n"
+    }
+    if (saved.empty()) unsetenv("DISPLAY");
+    else setenv("DISPLAY", saved.c_str(), 1);
+}
+
 // Runs a command, its output thrown away; its exit status.
 int run(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()); }
 
