@@ -10,7 +10,6 @@
 #include <pa_jack.h>
 
 #include <mutex>
-#include <new>
 #include <vector>
 
 #include "platform/block_feed.h"
@@ -179,7 +178,11 @@ FSOUND_STREAM* FSOUND_Stream_Create(FSOUND_STREAMCALLBACK callback, int length, 
         fail(FMOD_ERR_MEMORY);
         return nullptr;
     }
-    FSOUND_STREAM* s = new (std::nothrow) FSOUND_STREAM(callback, length, userdata);
+    FSOUND_STREAM* s = nullptr;
+    try {
+        s = new FSOUND_STREAM(callback, length, userdata);
+    } catch (...) {
+    }
     if (!s) {
         fail(FMOD_ERR_MEMORY);
         return nullptr;

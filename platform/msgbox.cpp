@@ -1,6 +1,7 @@
 #include "platform/msgbox.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -51,8 +52,18 @@ bool xmessage_box(const char* text, const char* caption) {
         close(in[1]);
         return false;
     }
+    // xmessage may end before it has read the text (no X server at DISPLAY,
+    // say): that must not kill the program with SIGPIPE. The signal is held
+    // back in this thread for the write and a pending one is then discarded.
+    sigset_t pipe_only, before;
+    sigemptyset(&pipe_only);
+    sigaddset(&pipe_only, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe_only, &before);
     write_all(in[1], text, std::strlen(text));
     close(in[1]);
+    const timespec no_wait{0, 0};
+    while (sigtimedwait(&pipe_only, nullptr, &no_wait) == SIGPIPE) {}
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
     int status;
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
     return true;

@@ -12,6 +12,8 @@ packages=(
   x11-utils
   # tests: a JACK server with a dummy back-end, an X server and input events
   jackd2 xvfb xdotool imagemagick x11-apps
+  # tests: the order of the shutdown calls, seen through breakpoints
+  gdb
 )
 
 missing=()

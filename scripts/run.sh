@@ -5,7 +5,7 @@ cd "$(dirname "$0")/.."
 scripts/deps.sh
 BUILD_DIR=build scripts/build.sh
 if [ ! -x build/synth ]; then
-  echo "The synthesizer program is not there yet: the engine and its tests build, the panel does not." >&2
-  exit 0
+  echo "run.sh: build/synth was not built; see the build output above" >&2
+  exit 1
 fi
 cd build && exec ./synth

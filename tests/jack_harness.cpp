@@ -2,12 +2,16 @@
 
 #include <jack/midiport.h>
 #include <signal.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
@@ -24,26 +28,54 @@ bool server_answers() {
     return true;
 }
 
+// Gives this process (and the servers it starts) a /dev/shm of its own, where
+// JACK keeps its server registry, sockets and semaphores. The registry holds
+// eight servers per machine, and entries of servers that were killed without
+// a chance to clean up stay there for good; a private one keeps such leftovers
+// (ours or anybody's) from refusing our server. Needs CAP_SYS_ADMIN; without
+// it the machine's /dev/shm is used as it is.
+void private_shm() {
+    static bool done = false;
+    if (done) return;
+    done = true;
+    if (unshare(CLONE_NEWNS) != 0) return;
+    if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        mount("tmpfs", "/dev/shm", "tmpfs", MS_NOSUID | MS_NODEV, "mode=1777") != 0)
+        return;
+}
+
 } // namespace
 
-bool jack_server::start(const std::string& name, int period) {
+bool jack_server::start(const std::string& name, int period, int rate) {
+    // A server starting while others start or stop on this machine now and
+    // then fails at once (the servers share one registry): try again.
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        if (start_once(name, period, rate)) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    return false;
+}
+
+bool jack_server::start_once(const std::string& name, int period, int rate) {
     stop();
+    private_shm();
     name_ = name;
     setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
     setenv("JACK_NO_START_SERVER", "1", 1);
     jack_set_error_function(quiet);
     jack_set_info_function(quiet);
-    std::string p = std::to_string(period);
+    std::string p = std::to_string(period), r = std::to_string(rate);
+    std::string log = "/tmp/" + name + ".log";
     pid_t parent = getpid();
     pid_t pid = fork();
     if (pid < 0) return false;
     if (pid == 0) {
         prctl(PR_SET_PDEATHSIG, SIGTERM);
         if (getppid() != parent) _exit(1);
-        int devnull = open("/dev/null", O_RDWR);
-        dup2(devnull, 1);
-        dup2(devnull, 2);
-        execlp("jackd", "jackd", "-n", name.c_str(), "-d", "dummy", "-r", "44100", "-p", p.c_str(),
+        int out = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(out, 1);
+        dup2(out, 2);
+        execlp("jackd", "jackd", "-n", name.c_str(), "-d", "dummy", "-r", r.c_str(), "-p", p.c_str(),
                (char*)nullptr);
         _exit(127);
     }
@@ -52,11 +84,19 @@ bool jack_server::start(const std::string& name, int period) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
             pid_ = -1;
+            std::fprintf(stderr, "jackd %s ended at once:\n", name.c_str());
+            std::fflush(stderr);
+            std::system(("tail -n 5 " + log + " >&2").c_str());
+            unlink(log.c_str());
             return false;
         }
-        if (server_answers()) return true;
+        if (server_answers()) {
+            unlink(log.c_str());
+            return true;
+        }
     }
     stop();
+    unlink(log.c_str());
     return false;
 }
 
@@ -130,15 +170,19 @@ int jack_tester::process(jack_nframes_t n, void* self) {
         t.first_.store(start, std::memory_order_release);
         t.started_.store(true, std::memory_order_release);
     }
-    size_t at = t.recorded_.load(std::memory_order_relaxed);
-    if (at > 0 && at < t.rec_[0].size() && start != t.first_.load(std::memory_order_relaxed) + jack_nframes_t(at)) t.gaps_.fetch_add(1);
-    size_t room = t.rec_[0].size() - at;
-    size_t take = n < room ? n : room;
-    for (int c = 0; c < 2; ++c) {
-        const float* in = static_cast<const float*>(jack_port_get_buffer(t.in_[c], n));
-        std::memcpy(t.rec_[c].data() + at, in, take * sizeof(float));
+    // Samples are kept at their frame's place, so a period the server skipped
+    // leaves a hole (of zeros) instead of shifting what follows.
+    size_t at = size_t(jack_nframes_t(start - t.first_.load(std::memory_order_relaxed)));
+    size_t end = t.recorded_.load(std::memory_order_relaxed);
+    if (at != end && end < t.rec_[0].size()) t.gaps_.fetch_add(1);
+    if (at < t.rec_[0].size()) {
+        size_t take = std::min<size_t>(n, t.rec_[0].size() - at);
+        for (int c = 0; c < 2; ++c) {
+            const float* in = static_cast<const float*>(jack_port_get_buffer(t.in_[c], n));
+            std::memcpy(t.rec_[c].data() + at, in, take * sizeof(float));
+        }
+        t.recorded_.store(at + take, std::memory_order_release);
     }
-    t.recorded_.store(at + take, std::memory_order_release);
     return 0;
 }
 

@@ -18,11 +18,12 @@ public:
     ~jack_server() { stop(); }
     // Starts the server and waits (up to 5 s) until a client can connect.
     // Sets JACK_DEFAULT_SERVER so every client of this process finds it.
-    bool start(const std::string& name, int period = 1024);
+    bool start(const std::string& name, int period = 1024, int rate = 44100);
     void stop();
     const std::string& name() const { return name_; }
 
 private:
+    bool start_once(const std::string& name, int period, int rate);
     pid_t pid_ = -1;
     std::string name_;
 };
@@ -69,7 +70,8 @@ public:
     jack_nframes_t end_frame() const; // first frame not yet recorded
 
     int xruns() const { return xruns_.load(); }
-    // Periods whose start frame did not follow the previous period's end.
+    // Periods whose start frame did not follow the previous period's end (a
+    // client stalled for longer than a period).
     int gaps() const { return gaps_.load(); }
     int rate() const { return int(jack_get_sample_rate(client_)); }
 

@@ -1,0 +1,115 @@
+#include "panel/dialog.h"
+
+#include "panel/file_buttons.h"
+
+// Computed before the table below (same file, earlier definition), with the
+// library's 32-bit channel layout as it stands before the library starts:
+// all three channels full, so the low 16 and 24 bits are all ones as well.
+int white = makecol32(255, 255, 255);
+
+DIALOG the_dialog[DIALOG_ROWS];
+
+void (*button_actions[4])() = {save1, load1, save2, load2};
+
+namespace {
+
+// Offsets of the rows inside an instrument block.
+constexpr int DIGITS = 0, VOLS = 10, FRQS = 20, WAVE_CAPTION = 30, WAVS = 31,
+              VIB_CAPTION = 41, VIBS = 42, ENV_CAPTION = 52, ENVS = 53, SAVE = 59, LOAD = 60;
+static_assert(LOAD + 1 == INSTRUMENT_ROWS);
+
+const char* const digit_captions[10] = {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9"};
+
+DIALOG row(DIALOG_PROC proc, int x, int y, int w, int h, int d1 = 0, int d2 = 0,
+           const char* caption = nullptr, slider_callback callback = nullptr) {
+    DIALOG d{};
+    d.proc = proc;
+    d.x = x;
+    d.y = y;
+    d.w = w;
+    d.h = h;
+    d.fg = white;
+    d.bg = 0;
+    d.d1 = d1;
+    d.d2 = d2;
+    d.dp = const_cast<char*>(caption);
+    d.dp2 = reinterpret_cast<void*>(callback);
+    return d;
+}
+
+DIALOG slider(int x, int y, int w, int h, int max, int pos, slider_callback callback) {
+    return row(d_slider_proc, x, y, w, h, max, pos, nullptr, callback);
+}
+DIALOG text(int x, int y, int w, const char* caption) {
+    return row(d_text_proc, x, y, w, 10, 0, 0, caption);
+}
+
+void build_instrument_block(DIALOG* b, int n) {
+    const int dy = (n - 1) * INSTRUMENT_DY;
+    constexpr int top = 100, h = 200;
+    for (int k = 0; k < 10; ++k) {
+        b[DIGITS + k] = text(40 * k, 90 + dy, 10, digit_captions[k]);
+        b[VOLS + k] = slider(40 * k, top + dy, 10, h, 100, k == 0 ? 100 : 0,
+                             osc_callback(n, OSC_VOL, k));
+        b[FRQS + k] = slider(40 * k + 20, top + dy, 10, h, 100, 50, osc_callback(n, OSC_FRQ, k));
+        b[WAVS + k] = slider(500 + 10 * k, top + dy, 10, h, 3, 0, osc_callback(n, OSC_WAV, k));
+        b[VIBS + k] = slider(700 + 10 * k, top + dy, 10, h, 50, 0, osc_callback(n, OSC_VIB, k));
+    }
+    b[WAVE_CAPTION] = text(500, 90 + dy, 100, "wave type");
+    b[VIB_CAPTION] = text(700, 90 + dy, 100, "vibrato");
+    b[ENV_CAPTION] = text(850, 90 + dy, 100, "attack/decay/release");
+    // attacklen, attack, decaylen, decay, releaselen, fadelen side by side.
+    const int max[ENV_PARAM_COUNT] = {100, 100, 100, 100, 100, 200};
+    const int pos[ENV_PARAM_COUNT] = {0, 50, 0, 50, 0, 0};
+    for (int e = 0; e < ENV_PARAM_COUNT; ++e)
+        b[ENVS + e] = slider(850 + 10 * e, top + dy, 10, h, max[e], pos[e],
+                             env_callback(n, env_param(e)));
+    const int action = (n - 1) * 2; // 0 save 1, 1 load 1, 2 save 2, 3 load 2
+    b[SAVE] = row(my_button_proc, 0, 320 + dy, 100, 20, 0, action, "Save");
+    b[LOAD] = row(my_button_proc, 110, 320 + dy, 100, 20, 0, action + 1, "Load");
+}
+
+bool build_the_dialog() {
+    DIALOG* t = the_dialog;
+    t[0] = row(d_clear_proc, 0, 0, 0, 0);
+    const char* const modes[6] = {"instr 1", "instr 2", "split", "inv. split", "fade", "inv. fade"};
+    for (int m = 0; m < 6; ++m) t[1 + m] = row(my_radio_proc, 0, 10 * m, 100, 10, 0, m, modes[m]);
+    t[1].flags = D_SELECTED;
+    t[7] = slider(150, 0, 400, 10, 100, 50, splitslider);
+    t[8] = text(560, 0, 100, "split key");
+    t[9] = slider(150, 10, 400, 10, 100, 50, fade1slider);
+    t[10] = text(560, 10, 100, "lower fade point");
+    t[11] = slider(150, 20, 400, 10, 100, 50, fade2slider);
+    t[12] = text(560, 20, 100, "upper fade point");
+    t[PICTURE_ROW] = row(d_bitmap_proc, 824, 0, 200, 60);
+    t[PICTURE_ROW].fg = 0;
+    build_instrument_block(t + INSTRUMENT_FIRST_ROW, 1);
+    build_instrument_block(t + INSTRUMENT_FIRST_ROW + INSTRUMENT_ROWS, 2);
+    t[136] = slider(150, 30, 400, 10, 50, 25, transposeslider);
+    t[137] = text(560, 30, 100, "transpose");
+    t[138] = DIALOG{};
+    return true;
+}
+
+// Filled during static initialisation, after `white` above.
+const bool the_dialog_built = build_the_dialog();
+
+int block_start(int n) { return INSTRUMENT_FIRST_ROW + (n - 1) * INSTRUMENT_ROWS; }
+
+int no_picture_proc(int, DIALOG*, int) { return D_O_K; }
+
+} // namespace
+
+int osc_row(int n, osc_param param, int k) {
+    const int first[OSC_PARAM_COUNT] = {VOLS, FRQS, WAVS, VIBS};
+    return block_start(n) + first[param] + k;
+}
+int env_row(int n, env_param param) { return block_start(n) + ENVS + param; }
+int save_row(int n) { return block_start(n) + SAVE; }
+int load_row(int n) { return block_start(n) + LOAD; }
+
+void set_picture(BITMAP* picture) {
+    DIALOG& d = the_dialog[PICTURE_ROW];
+    d.dp = picture;
+    d.proc = picture ? d_bitmap_proc : no_picture_proc;
+}

@@ -1,0 +1,44 @@
+// The control panel: one table of dialog rows, drawn and run by Allegro's
+// dialog manager, plus the panel's own procedures for the mode buttons and
+// the "Save"/"Load" buttons.
+//
+// Layout: the top strip (y 0..59) holds the six mode buttons, the four global
+// sliders with their captions and the picture; instrument 1's block fills
+// y 90..339, instrument 2's block is the same 61 rows moved 400 pixels down.
+#pragma once
+
+#include <allegro.h>
+
+#include "panel/callbacks.h"
+
+constexpr int DIALOG_ROWS = 139;        // 138 objects and the terminator
+constexpr int PICTURE_ROW = 13;
+constexpr int INSTRUMENT_FIRST_ROW = 14; // first row of instrument 1's block
+constexpr int INSTRUMENT_ROWS = 61;      // rows per instrument block
+constexpr int INSTRUMENT_DY = 400;       // instrument 2 sits this far below instrument 1
+
+extern int white;                        // the colour of every row, white at 16, 24 and 32 bpp
+extern DIALOG the_dialog[DIALOG_ROWS];
+
+// Row numbers of an instrument's sliders (instrument 1 or 2).
+int osc_row(int instrument, osc_param param, int oscillator);
+int env_row(int instrument, env_param param);
+int save_row(int instrument);
+int load_row(int instrument);
+
+// Puts the picture into the picture row. With no picture the row draws
+// nothing instead of drawing from a null bitmap.
+void set_picture(BITMAP* picture);
+
+// The panel's own dialog procedures.
+int my_radio_proc(int msg, DIALOG* d, int c);
+int my_button_proc(int msg, DIALOG* d, int c);
+
+// What a click on a file button runs, by the button's action code (d2):
+// save1, load1, save2, load2. Tests may swap the entries.
+extern void (*button_actions[4])();
+
+// A checkerboard outline of the rectangle (x1, y1)-(x2, y2), corners
+// included, on `screen`: pixels whose coordinate sum has the parity of the
+// top-left corner in fg, the others in bg.
+void dotted_rect(int x1, int y1, int x2, int y2, int fg, int bg);

@@ -1,0 +1,37 @@
+// Saving and loading an instrument from the panel's "Save" and "Load" buttons.
+//
+// Each button opens the file selector on the current folder. A cancelled
+// selector does nothing. A save or load that fails shows one short alert
+// naming the file and the reason, and leaves the instrument and the sliders
+// as they were. Runs on the GUI thread.
+#pragma once
+
+#include <string>
+
+#include "files/instrument_file.h"
+
+struct DIALOG;
+
+void save1();
+void load1();
+void save2();
+void load2();
+
+// The work behind the buttons, without the selector or the alert.
+// instrument_number is 1 or 2. A load stores the file's values into the
+// instrument, recomputes its phase steps and moves its sliders; on failure
+// nothing changes and error says why.
+bool save_instrument(int instrument_number, const std::string& path, std::string* error);
+bool load_instrument(int instrument_number, const std::string& path, std::string* error);
+
+// Moves the sliders of one instrument to the positions the stored values give
+// and marks those rows for redrawing. Positions are not limited to a slider's
+// range; captions, buttons and the global sliders are left alone.
+void refresh_sliders(DIALOG* dialog, int instrument_number, const instrument_record& stored);
+
+// The two lines of a failure alert: what failed with the file's name, and why.
+struct failure_lines {
+    std::string what, why;
+};
+failure_lines describe_failure(const std::string& action, const std::string& path,
+                               const std::string& error);

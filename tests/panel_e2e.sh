@@ -1,0 +1,372 @@
+#!/usr/bin/env bash
+# End-to-end test of the program build/synth on a real X server (Xvfb) with
+# real input events (xdotool) and a JACK server on the dummy back-end.
+#
+# Usage: panel_e2e.sh BUILD_DIR
+# Exits 77 (skipped) when the program or a tool is missing. Screenshots go to
+# a temporary folder under /tmp, printed at the end; they never enter the
+# repository.
+set -uo pipefail
+
+build=$(cd "${1:?usage: panel_e2e.sh BUILD_DIR}" && pwd)
+here=$(cd "$(dirname "$0")" && pwd)
+synth=$build/synth
+
+skip() { echo "SKIPPED: $*"; exit 77; }
+[ -x "$synth" ] || skip "no $synth (the sound and MIDI layers are not built)"
+[ -x "$build/tools/jack_tap" ] || skip "no $build/tools/jack_tap"
+for tool in Xvfb xdotool xwd xwininfo convert compare jackd jack_lsp jack_midiseq; do
+  command -v $tool >/dev/null || skip "$tool is not installed"
+done
+
+work=$(mktemp -d /tmp/synth-panel-e2e-XXXXXX)
+failures=0
+programs=()  # pids of the program runs (synth, or gdb running it)
+started=()   # pids of the helpers and X servers this script started
+jackd_pid=""
+# The JACK server goes last, once no client of its own is left: killed with
+# clients still attached it leaves its entry in JACK's machine-wide table of
+# servers, which holds only eight.
+stop_all() {
+  for p in "${programs[@]}"; do kill "$p" 2>/dev/null; done
+  for p in "${programs[@]}"; do wait "$p" 2>/dev/null; done
+  for p in "${started[@]}"; do kill "$p" 2>/dev/null; done
+  for p in "${started[@]}"; do wait "$p" 2>/dev/null; done
+  if [ -n "$jackd_pid" ]; then kill "$jackd_pid" 2>/dev/null; wait "$jackd_pid" 2>/dev/null; fi
+}
+trap stop_all EXIT
+
+check() { # description, then a command that succeeds when the check holds
+  local what=$1; shift
+  if "$@"; then echo "ok    $what"; else echo "FAIL  $what"; failures=$((failures + 1)); fi
+}
+
+# --- No display at all: a message on stderr and status 0.
+(cd "$work" && env -u DISPLAY ASAN_OPTIONS=detect_leaks=0 "$synth" >no-display.out 2>no-display.err)
+status=$?
+check "without a display the program ends with status 0" test $status -eq 0
+check "without a display it says so on stderr" grep -qi "display" "$work/no-display.err"
+
+# --- An X server of our own, on the first free display of :90..:99.
+start_x() { # depth: sets $display
+  display=""
+  for n in 90 91 92 93 94 95 96 97 98 99; do
+    [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
+    Xvfb :$n -screen 0 1024x768x$1 -nolisten tcp >"$work/xvfb$n.log" 2>&1 &
+    local xpid=$!
+    for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.1; done
+    if kill -0 $xpid 2>/dev/null && [ -e /tmp/.X11-unix/X$n ]; then
+      started+=($xpid); display=:$n; return 0
+    fi
+    wait $xpid 2>/dev/null
+  done
+  return 1
+}
+start_x 24 || skip "no free X display in :90..:99"
+export DISPLAY=$display
+
+# --- A JACK server of our own on the dummy back-end. JACK allows only a few
+# servers per machine at once: when other tests hold them all, try again.
+export JACK_DEFAULT_SERVER=pan$$
+for attempt in $(seq 15); do
+  jackd -n "$JACK_DEFAULT_SERVER" -d dummy -r 44100 -p 1024 >"$work/jackd.log" 2>&1 &
+  jpid=$!
+  for _ in $(seq 100); do
+    jack_lsp >/dev/null 2>&1 && break
+    kill -0 $jpid 2>/dev/null || break
+    sleep 0.1
+  done
+  if jack_lsp >/dev/null 2>&1; then jackd_pid=$jpid; break; fi
+  kill $jpid 2>/dev/null; wait $jpid 2>/dev/null
+  sleep 2
+done
+jack_lsp >/dev/null 2>&1 || { cat "$work/jackd.log"; skip "the JACK server did not start"; }
+
+# --- Helpers.
+shot() { xwd -root -silent | convert xwd:- "$work/$1.png"; }
+px() { convert "$work/$1.png" -crop "1x1+$2+$3" +repage -format '%[hex:p{0,0}]' info: 2>/dev/null | cut -c1-6; }
+is_px() { [ "$(px "$1" "$2" "$3")" = "$4" ]; }
+region_diff() { # image, image, WxH+X+Y of the first, Y offset of the second
+  local g=$3 dy=$4 w h x y
+  IFS='x+' read -r w h x y <<<"$g"
+  convert "$work/$1.png" -crop "$g" +repage "$work/r1.png"
+  convert "$work/$2.png" -crop "${w}x${h}+${x}+$((y + dy))" +repage "$work/r2.png"
+  compare -metric AE "$work/r1.png" "$work/r2.png" null: 2>&1 | cut -d' ' -f1
+}
+same_region() { [ "$(region_diff "$@")" = 0 ]; }
+# After each press the pointer rests on an empty spot, so that no row keeps
+# the focus outline that follows the pointer.
+press() { xdotool mousemove "$1" "$2" mousedown 1 sleep 0.05 mouseup 1 sleep 0.05 mousemove 1000 400; sleep 0.2; }
+drag() { xdotool mousemove "$1" "$2" mousedown 1 sleep 0.05 mousemove "$3" "$4" sleep 0.05 mouseup 1 sleep 0.05 mousemove 1000 400; sleep 0.2; }
+# The panel apart from the "Save"/"Load" buttons, whose pressed look a click toggles.
+sliders_same() { same_region "$1" "$2" 1024x310+0+0 0 && same_region "$1" "$2" 1024x230+0+480 0; }
+wait_for_px() { # image name, x, y, colour: until the screen shows it (10 s)
+  for _ in $(seq 100); do shot "$1"; is_px "$1" "$2" "$3" "$4" && return 0; sleep 0.1; done
+  return 1
+}
+# The file selector's frame crosses (650, 144), black on the panel.
+selector_up() { wait_for_px "$1" 650 144 $W || echo "the file selector did not open"; sleep 0.2; }
+selector_gone() { wait_for_px "$1" 650 144 $B || echo "the file selector did not close"; sleep 0.2; shot "$1"; }
+file_word() { # file, byte offset: the signed little-endian 32-bit integer there
+  od -An -t d4 -j "$2" -N 4 "$1" | tr -d ' '
+}
+W=FFFFFF; B=000000
+
+# A keyboard on the JACK server, holding note 60 (523 Hz here) nearly all the
+# time: every second a note-on, and a release only for the last 100 frames.
+jack_midiseq pan_seq 44100 0 60 44000 >"$work/midiseq.log" 2>&1 &
+started+=($!)
+for _ in $(seq 50); do jack_lsp 2>/dev/null | grep -q '^pan_seq:' && break; sleep 0.1; done
+
+# --- Start the program where its picture is, under gdb when there is one so
+# that the order of the shutdown calls can be seen.
+cp "$build/synth.bmp" "$work/"
+cat >"$work/gdb.cmds" <<'GDB'
+set pagination off
+set confirm off
+handle SIGPIPE SIGUSR1 SIGUSR2 SIG32 SIG33 SIG34 nostop noprint pass
+break FSOUND_Stream_Close
+commands
+silent
+echo CALL stream-close\n
+continue
+end
+break midiclose
+commands
+silent
+echo CALL midi-close\n
+continue
+end
+break FSOUND_Close
+commands
+silent
+echo CALL sound-close\n
+continue
+end
+run
+GDB
+cd "$work"
+if command -v gdb >/dev/null; then
+  ASAN_OPTIONS=detect_leaks=0 gdb -q -batch -x gdb.cmds --args "$synth" >synth.out 2>synth.err &
+else
+  ASAN_OPTIONS=detect_leaks=0 "$synth" >synth.out 2>synth.err &
+fi
+spid=$!
+programs+=($spid)
+
+# The panel is up once the first "Save" button's face is drawn.
+if ! wait_for_px start 3 323 $W; then
+  echo "FAIL  the panel never came up"; cat synth.err; exit 1
+fi
+sleep 0.3; shot start
+check "start: black background"            is_px start 512 400 $B
+check "start: black between the blocks"    is_px start 700 360 $B
+check "start: a white volume slider rail"  is_px start 45 200 $W
+check "start: the transpose slider"        is_px start 300 35 $W
+check "start: \"instr 1\" has its dot"     is_px start 5 5 $W
+check "start: \"split\" has no dot"        is_px start 5 25 $B
+check "start: the picture, top right"      is_px start 883 34 $W
+check "start: the picture's black corner"  is_px start 1023 59 $B
+check "start: instrument 2's Load button"  is_px start 113 723 $W
+check "start: both blocks alike"           same_region start start 1024x250+0+90 400
+
+# Idle: how much processor the panel takes while nothing happens.
+if [ -r /proc/$(pgrep -n -f "^$synth" || echo 0)/stat ]; then
+  ppid_synth=$(pgrep -n -f "^$synth")
+  t0=$(awk '{print $14 + $15}' /proc/$ppid_synth/stat); sleep 3
+  t1=$(awk '{print $14 + $15}' /proc/$ppid_synth/stat)
+  echo "idle panel with sound running: $(( (t1 - t0) * 100 / $(getconf CLK_TCK) / 3 )) % of one core over 3 s"
+fi
+
+# --- A slider dragged with the mouse changes the note being played.
+tap=$build/tools/jack_tap
+listen() { "$tap" 1 | awk '{print $4, $6}'; }  # rms, upward crossings per second
+read -r rms1 cps1 <<<"$(listen)"
+echo "note 60 before the drag: rms $rms1, $cps1 crossings per second"
+check "the held note sounds" awk -v r="${rms1:-0}" 'BEGIN { exit !(r > 100) }'
+check "at its pitch (523 Hz)" awk -v c="${cps1:-0}" 'BEGIN { exit !(c > 480 && c < 560) }'
+drag 25 200 25 150   # frequency slider of oscillator 0 from its middle up
+read -r rms2 cps2 <<<"$(listen)"
+echo "after the drag: rms $rms2, $cps2 crossings per second"
+check "the dragged frequency slider raised the pitch" \
+  awk -v a="${cps1:-0}" -v b="${cps2:-0}" 'BEGIN { exit !(a > 0 && b > 1.5 * a) }'
+drag 5 102 5 299     # volume slider of oscillator 0 from the top to the bottom
+read -r rms3 cps3 <<<"$(listen)"
+echo "after the volume drag: rms $rms3"
+check "the dragged volume slider silenced the note" awk -v r="${rms3:-1}" 'BEGIN { exit !(r < 1) }'
+press 5 102          # and back to full volume
+press 25 200         # and the frequency back to about its middle
+shot played
+
+# --- Mode buttons.
+press 30 23; shot split
+check "\"split\" clicked: its dot drawn"        is_px split 5 25 $W
+check "\"split\" clicked: \"instr 1\" cleared"  is_px split 5 5 $B
+press 30 23; shot split-again
+check "clicking the selected button changes nothing" same_region split split-again 1024x768+0+0 0
+
+# --- Save instrument 1 through the file selector, typing a name.
+press 145 150    # frequency slider of oscillator 3 up
+press 505 100    # wave type of oscillator 0 to the top
+xdotool mousemove 50 330; sleep 0.2  # the focus follows the pointer onto "Save"
+shot edited
+check "the sliders moved" test "$(region_diff start edited 1024x250+0+90 0)" != 0
+press 50 330     # "Save" of instrument 1
+selector_up selector
+xdotool type --delay 0 piano1; xdotool key Return
+selector_gone saved
+check "saved under the typed name, exactly" test -f "$work/piano1"
+check "the file is 192 bytes" test "$(stat -c %s "$work/piano1" 2>/dev/null)" = 192
+check "wave type 3 stored" test "$(file_word "$work/piano1" 8)" = 3
+f3=$(file_word "$work/piano1" 48)
+check "frequency setting of oscillator 3 stored ($f3)" test "${f3:-0}" -gt 10 -a "${f3:-0}" -le 50
+check "attack length 100 stored" test "$(file_word "$work/piano1" 160)" = 100
+check "reserved word 9 stored" test "$(file_word "$work/piano1" 168)" = 9
+check "fade length -1 stored" test "$(file_word "$work/piano1" 188)" = -1
+check "the panel is back as it was" sliders_same edited saved
+
+# --- Load it into instrument 2.
+press 160 730    # "Load" of instrument 2
+selector_up selector2
+xdotool type --delay 0 piano1; xdotool key Return
+selector_gone loaded
+check "instrument 2's sliders moved like instrument 1's" same_region loaded loaded 1000x210+0+95 400
+check "instrument 1's block is untouched" same_region saved loaded 1024x310+0+0 0
+
+# --- A cancelled selector shows nothing and changes nothing.
+files_before=$(ls | grep -v "\.png$")
+press 50 730
+selector_up selector3
+xdotool key Escape
+selector_gone cancelled
+check "a cancelled save leaves the panel as it was" sliders_same loaded cancelled
+check "a cancelled save writes no file" test "$(ls | grep -v "\.png$")" = "$files_before"
+
+# --- A load that fails: one alert, and nothing changes.
+head -c 12 piano1 >bad.zpk
+press 160 330
+selector_up selector4
+xdotool type --delay 0 bad.zpk; xdotool key Return
+check "a failed load shows an alert" wait_for_px alert 512 352 $W
+sleep 0.2; shot alert
+xdotool key Return
+wait_for_px after-alert 512 352 $B
+sleep 0.2; shot after-alert
+check "after the alert the panel and instrument 1 are as they were" sliders_same cancelled after-alert
+
+# --- Escape ends the program: status 0, the stream closed before MIDI, before the sound library.
+xdotool key Escape
+for _ in $(seq 100); do kill -0 $spid 2>/dev/null || break; sleep 0.1; done
+if kill -0 $spid 2>/dev/null; then
+  echo "FAIL  Escape did not end the program"; failures=$((failures + 1)); kill $spid
+fi
+wait $spid; status=$?
+check "Escape: the program ends with status 0" test $status -eq 0
+if command -v gdb >/dev/null; then
+  check "Escape: exit status 0 as gdb saw it" grep -q "exited normally" synth.out
+  order=$(grep '^CALL ' synth.out | tr '\n' ' ')
+  check "shutdown order: stream, MIDI, sound library ($order)" test "$order" = "CALL stream-close CALL midi-close CALL sound-close "
+fi
+
+# --- No sound output at all (no JACK server by that name, and no ALSA device
+# on a machine without a sound card): one box, caption "SetOutput" and text
+# "Error"; once it is dismissed the panel comes up all the same, and the
+# sound library's error code is on standard output.
+centre_lit() { # image name: any light pixel in the middle of the screen
+  [ "$(convert "$work/$1.png" -crop 400x200+312+284 +repage -format '%[fx:maxima.r > 0.5]' info:)" = 1 ]
+}
+JACK_DEFAULT_SERVER=pan-none-$$ ASAN_OPTIONS=detect_leaks=0 "$synth" >nosound.out 2>nosound.err &
+npid=$!
+programs+=($npid)
+boxed=no
+for _ in $(seq 100); do
+  shot nosound
+  if is_px nosound 3 323 $W; then break; fi          # the panel is up: no box came
+  if centre_lit nosound; then boxed=yes; break; fi
+  sleep 0.1
+done
+if [ $boxed = yes ]; then
+  grep -q "SetOutput" nosound.err; box_logged=$?
+  check "no sound output: the box reads \"SetOutput\" / \"Error\"" test $box_logged -eq 0
+  xdotool key Return
+  check "no sound output: the panel comes up after the box" wait_for_px nosound-panel 3 323 $W
+  check "no sound output: an error code on standard output" grep -qE '^-?[0-9]+$' nosound.out
+  xdotool key Escape
+else
+  echo "skip  no sound output: this machine has a sound output of its own"
+  xdotool key Escape
+fi
+for _ in $(seq 100); do kill -0 $npid 2>/dev/null || break; sleep 0.1; done
+kill -0 $npid 2>/dev/null && kill $npid
+wait $npid; status=$?
+check "no sound output: Escape still ends the program with status 0" test $status -eq 0
+
+# --- A screen that refuses full-screen (another client holds the grabs): the
+# panel opens in a 1024x768 window, and the window's close button leaves it
+# as Escape does.
+"$build/tools/x_window" grab >grab.out 2>&1 &
+gpid=$!
+started+=($gpid)
+for _ in $(seq 50); do grep -q grabbed grab.out && break; sleep 0.1; done
+# This run starts in a folder without the picture: its corner stays black.
+mkdir -p "$work/no-picture"
+(cd "$work/no-picture" && ASAN_OPTIONS=detect_leaks=0 exec "$synth") >window.out 2>window.err &
+wpid=$!
+programs+=($wpid)
+check "windowed: the panel comes up" wait_for_px window 3 323 $W
+check "windowed: in a 1024x768 window of its own" \
+  sh -c "xwininfo -root -tree | grep '\"synth\"' | grep -q ' 1024x768+0+0'"
+check "windowed: no failure message" test ! -s window.out
+check "without synth.bmp the picture's corner shows nothing" is_px window 883 34 $B
+"$build/tools/x_window" close synth
+for _ in $(seq 100); do kill -0 $wpid 2>/dev/null || break; sleep 0.1; done
+if kill -0 $wpid 2>/dev/null; then
+  echo "FAIL  the close button did not end the program"; failures=$((failures + 1)); kill $wpid
+fi
+wait $wpid; status=$?
+check "windowed: the close button ends the program with status 0" test $status -eq 0
+kill $gpid
+
+# --- A desktop of 16 bits per pixel: the screen takes that depth and the
+# panel is still white on black.
+if start_x 16; then
+  (export DISPLAY=$display; ASAN_OPTIONS=detect_leaks=0 exec "$synth") >depth16.out 2>depth16.err &
+  hpid=$!
+  programs+=($hpid)
+  up16=no
+  DISPLAY=$display wait_for_px depth16 3 323 $W && up16=yes
+  check "16 bits per pixel: the panel comes up" test $up16 = yes
+  if [ $up16 = yes ]; then
+    sleep 0.3; DISPLAY=$display shot depth16
+    check "16 bits per pixel: white sliders" is_px depth16 45 200 $W
+    check "16 bits per pixel: on black" is_px depth16 512 400 $B
+    check "16 bits per pixel: the picture" is_px depth16 883 34 $W
+  fi
+  DISPLAY=$display xdotool key Escape
+  for _ in $(seq 100); do kill -0 $hpid 2>/dev/null || break; sleep 0.1; done
+  kill -0 $hpid 2>/dev/null && kill $hpid
+  wait $hpid; status=$?
+  check "16 bits per pixel: Escape ends the program with status 0" test $status -eq 0
+fi
+
+# --- A desktop of 8 bits per pixel: one box, and the program ends with status 0.
+if start_x 8; then
+  DISPLAY=$display ASAN_OPTIONS=detect_leaks=0 "$synth" >depth.out 2>depth.err &
+  dpid=$!
+  programs+=($dpid)
+  box=""
+  for _ in $(seq 100); do
+    box=$(DISPLAY=$display xdotool search --name '^Error$' 2>/dev/null | head -1)
+    [ -n "$box" ] && break; sleep 0.1
+  done
+  check "8 bits per pixel: a box captioned \"Error\"" test -n "$box"
+  check "8 bits per pixel: it reads \"Needs 16, 24, or 32 bit color\"" grep -q "Needs 16, 24, or 32 bit color" depth.err
+  [ -n "$box" ] && DISPLAY=$display xdotool key --window "$box" Return 2>/dev/null
+  for _ in $(seq 100); do kill -0 $dpid 2>/dev/null || break; sleep 0.1; done
+  kill -0 $dpid 2>/dev/null && kill $dpid
+  wait $dpid; status=$?
+  check "8 bits per pixel: the program ends with status 0" test $status -eq 0
+fi
+
+echo "screenshots: $work"
+[ $failures -eq 0 ] || { echo "$failures check(s) failed"; cat synth.err; exit 1; }
