@@ -204,21 +204,6 @@ TEST_P(Golden, LoadedInstrumentFiles) {
     std::filesystem::remove_all(dir);
 }
 
-TEST_P(Golden, BufferSizesDoNotMatter) {
-    sequence seq;
-    seq.setup = [] {
-        set_osc(i1, 1, 3, 0.3, 0, 0.2);
-        set_osc(i1, 2, 1, 0.3, 5, 0.0);
-        envelope(i1, 5, 9, 70);
-    };
-    seq.length = 6000;
-    for (int i = 0; i < 40; ++i) seq.note(13 * i * i % 5000, 40 + i % 11, i % 3 ? 100 : 0);
-    for (int size : {1, 2, 7, 63, 64, 65, 129, 5000}) {
-        SCOPED_TRACE("buffers of " + std::to_string(size));
-        compare(seq, [size](long) { return size; });
-    }
-}
-
 INSTANTIATE_FOR_EVERY_OSCILLATOR_CODE(Golden);
 
 // Random message streams and parameter changes, random buffer lengths.

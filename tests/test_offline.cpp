@@ -164,21 +164,6 @@ uint32_t msg(int status, int d1, int d2) { return uint32_t(short_message(status,
 
 } // namespace
 
-TEST(MidiTiming, SamplesFromTheTempoMapAreExact) {
-    // 480 pulses at 500000 us per quarter note: exactly half a second.
-    EXPECT_EQ(sample_at((unsigned __int128)480 * 500000, 480, 44100), 22050);
-    // One pulse at 96 per quarter note and 120 bpm: 5208.33 us, sample 229.6875.
-    EXPECT_EQ(sample_at(500000, 96, 44100), 229);
-    // A time exactly on a sample boundary: 1000000 / 44100 us is not whole,
-    // but 10000 us at 441 samples per 10 ms is.
-    EXPECT_EQ(sample_at((unsigned __int128)1 * 10000, 1, 44100), 441);
-    EXPECT_EQ(sample_at((unsigned __int128)1 * 9999, 1, 44100), 440);
-    // The largest a file can hold: 2^28 pulses at the slowest tempo, 1 ppqn.
-    unsigned __int128 big = (unsigned __int128)((1u << 28) - 1) * 0xFFFFFF;
-    EXPECT_EQ(sample_at(big, 1, 44100),
-              int64_t(big * 44100 / 1000000)); // about 5.6 years of sound
-}
-
 TEST_F(Offline, EventsInTimeOrderAcrossTracksAndTempoChanges) {
     // Track 1: the tempo map. Track 2 and 3: notes, some at the same time.
     track t1, t2, t3;
