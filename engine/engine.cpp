@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 instrument i1, i2;
 double hertz[NOTES];
@@ -19,23 +20,22 @@ namespace {
 
 uint32_t rng = 1;
 
-// Lengths shorter than one sample are taken as one sample, and lengths are
-// capped so that A + D + R and the envelope position stay within an int.
+// Lengths are capped so that A + D + R and the envelope position stay within an int.
 constexpr int MAX_LENGTH = 0x7FFFFFFF / 3 - 1;
+
+} // namespace
+
 int usable_length(int len) {
     return len < 1 ? 1 : (len > MAX_LENGTH ? MAX_LENGTH : len);
 }
 
-// Remainder of x in cycles of 6.282, as the wave functions need it: the
-// quotient is truncated toward zero; angles too large for a 32-bit quotient
-// are folded with an exact remainder instead of overflowing.
+// Angles too large for a 32-bit quotient are folded with an exact remainder
+// instead of overflowing.
 double cycle_remainder(double x) {
     double q = x / CYCLE;
     if (std::fabs(q) < 2147483648.0) return x - double(int32_t(q)) * CYCLE;
     return std::fmod(x, CYCLE);
 }
-
-} // namespace
 
 void note_starts::post(int note, int level, int fadelen) noexcept {
     uint64_t word = (uint64_t(uint32_t(fadelen)) << 32) | PRESENT | uint64_t(level & 0xFF);
@@ -113,10 +113,46 @@ double sqrwave(double x) { return cycle_remainder(x) < HALF_CYCLE ? 1.0 : 0.0; }
 
 double sawwave(double x) { return ((cycle_remainder(x) / 2.0) / CYCLE) * 2.0 - 1.0; }
 
+namespace {
+
+constexpr uint32_t NOISE_MUL = 214013u, NOISE_ADD = 2531011u;
+
+double noise_value(uint32_t state) { return (int((state >> 16) & 0x7FFF) / 32767.0) * 2.0 - 1.0; }
+
+} // namespace
+
 double rndwave(double) {
-    rng = rng * 214013u + 2531011u;
-    int v = int((rng >> 16) & 0x7FFF);
-    return (v / 32767.0) * 2.0 - 1.0;
+    rng = rng * NOISE_MUL + NOISE_ADD;
+    return noise_value(rng);
+}
+
+void noise_values(double* out, int n) {
+    // Eight interleaved chains, each eight steps at a time, so that the steps
+    // do not wait for one another.
+    constexpr auto power = [](int steps) {
+        uint32_t mul = 1, add = 0;
+        for (int i = 0; i < steps; ++i) {
+            mul = mul * NOISE_MUL;
+            add = add * NOISE_MUL + NOISE_ADD;
+        }
+        return std::pair{mul, add};
+    };
+    constexpr uint32_t MUL8 = power(8).first, ADD8 = power(8).second;
+    uint32_t chain[8];
+    uint32_t s = rng;
+    for (uint32_t& c : chain) c = s = s * NOISE_MUL + NOISE_ADD;
+    uint32_t last = rng; // the generator ends at the last value given
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        for (int l = 0; l < 8; ++l) out[i + l] = double(int((chain[l] >> 16) & 0x7FFF));
+        last = chain[7];
+        for (int l = 0; l < 8; ++l) chain[l] = chain[l] * MUL8 + ADD8;
+    }
+    for (int l = 0; i < n; ++i, ++l) {
+        out[i] = double(int((chain[l] >> 16) & 0x7FFF));
+        last = chain[l];
+    }
+    rng = last;
 }
 
 uint32_t noise_state() { return rng; }
@@ -124,101 +160,10 @@ void set_noise_state(uint32_t s) { rng = s; }
 
 double vibrato(double depth) { return 1.0 - (0.5 + 0.5 * std::cos(oscvibrato)) * depth; }
 
-double render_normal(instrument* in) {
-    instrument& I = *in;
-    I.starts.take([&](int n, int level, int fadelen) {
-        I.velocity[n] = level;
-        I.envpos[n] = 0;
-        I.fadecount[n] = fadelen;
-    });
-
-    double step[OSCILLATORS], vol[OSCILLATORS], vib[OSCILLATORS];
-    int wav[OSCILLATORS];
-    for (int k = 0; k < OSCILLATORS; ++k) {
-        step[k] = I.oscstep[k];
-        I.phase[k] = I.phase[k] + step[k];
-        vol[k] = I.vol[k];
-        vib[k] = I.vib[k];
-        wav[k] = I.wav[k];
-    }
-    const int A = usable_length(I.attacklen), D = usable_length(I.decaylen),
-              R = usable_length(I.releaselen);
-    const double attack = I.attack, decay = I.decay;
-    const int fadelen = I.fadelen;
-    const int tr = transpose;
-
-    double out = 0.0;
-    bool sounding = false;
-    for (int n = 0; n < RENDERED_NOTES; ++n) {
-        if (I.velocity[n] == 0) continue;
-        int& p = I.envpos[n];
-        double env = 0.0;
-        if (I.fadecount[n] > 0) I.fadecount[n]--;
-        if (p < 0) I.velocity[n] = 0;
-        if (0 <= p && p < A) {
-            p++;
-            env = double(p) / double(A) * attack;
-        }
-        if (A <= p && p < A + D) {
-            p++;
-            double d = double(p - A) / double(D);
-            env = d * decay + (1.0 - d) * attack;
-        }
-        if (p >= A + D) env = decay;
-        if (noteon[n] == 0 && p >= A + D) {
-            p++;
-            env = (1.0 - double(p - A - D) / double(R)) * decay;
-        }
-        if (p >= A + D + R) {
-            p = -1;
-            I.velocity[n] = 0;
-        }
-        env = I.velocity[n] * 0.2 * env;
-        if (I.fadecount[n] >= 0)
-            env = fadelen > 0 ? env * (double(I.fadecount[n]) / double(fadelen)) : 0.0;
-        sounding = true;
-
-        int idx = tr + n;
-        if (idx < 0 || idx >= NOTES) continue; // no pitch for this voice: silent
-        double hz = hertz[idx];
-        for (int k = 0; k < OSCILLATORS; ++k) {
-            if (!(env > 0.0 && vol[k] > 0.0)) continue;
-            double x = I.phase[k] * hz, w;
-            switch (wav[k]) {
-            case 0: w = sinwave(x); break;
-            case 1: w = sqrwave(x); break;
-            case 2: w = sawwave(x); break;
-            case 3: w = rndwave(x); break;
-            default: continue;
-            }
-            out = out + ((w * vol[k]) * env) * vibrato(vib[k]);
-        }
-    }
-    if (!sounding)
-        for (double& ph : I.phase) ph = 0.0;
-    return out;
-}
-
-double render_instrument(instrument* in) { return render_normal(in); }
-
 int16_t to_sample(double sum) {
     double s = sum * 256.0;
     if (!(s == s)) return 0;
     if (s >= 32767.0) return 32767;
     if (s <= -32768.0) return -32768;
     return int16_t(s);
-}
-
-signed char streamcallback(FSOUND_STREAM*, void* buff, int len, int) {
-    int16_t* out = static_cast<int16_t*>(buff);
-    const double vstep = CYCLE / (double(outhertz) / 5.0);
-    for (int i = 0; i < len / 2; ++i) {
-        double sum = 0.0;
-        sum = sum + render_instrument(&i1);
-        sum = sum + render_instrument(&i2);
-        out[i] = to_sample(sum);
-        oscvibrato = oscvibrato + vstep;
-        if (oscvibrato >= CYCLE) oscvibrato = oscvibrato - CYCLE;
-    }
-    return 1;
 }

@@ -108,10 +108,27 @@ double rndwave(double x);
 double vibrato(double depth);
 uint32_t noise_state();            // the noise generator, for tests and renderers
 void set_noise_state(uint32_t s);
+// The values v (0 to 32767) behind the next n results of rndwave, which are
+// (v / 32767.0) * 2.0 - 1.0; the generator advances n steps.
+void noise_values(double* out, int n);
+
+// Envelope lengths as the renderer takes them: below 1 counts as 1, and the
+// length is capped so that A + D + R and the envelope position fit an int.
+int usable_length(int len);
+
+// x less its whole cycles of 6.282, the quotient truncated toward zero (the
+// square and sawtooth waves take their position in the cycle from it).
+double cycle_remainder(double x);
 
 // One sample of one instrument.
 double render_normal(instrument* in);
 double render_instrument(instrument* in);
+
+// The oscillator code in use: "avx512", "avx2" or "sse2", chosen at start for
+// the processor. select_oscillator_code switches to another one that the
+// processor can run (for tests and benchmarks; not while audio runs).
+const char* oscillator_code();
+bool select_oscillator_code(const char* name);
 
 // A sum of both instruments as a 16-bit sample: x256, truncated toward zero,
 // clipped to the 16-bit range; a non-finite sum is silence.
@@ -120,3 +137,8 @@ int16_t to_sample(double sum);
 // The stream callback: fills len / 2 signed 16-bit samples.
 struct FSOUND_STREAM;
 signed char streamcallback(FSOUND_STREAM* stream, void* buff, int len, int param);
+
+// For rendering offline: renders up to n samples as streamcallback does, but
+// stops after the first sample after which no voice of either instrument is
+// active. Returns the number of samples rendered; 0 when none was active.
+int render_until_silent(int16_t* out, int n);

@@ -1,0 +1,228 @@
+// synth-render: plays a standard MIDI file through both instruments into a
+// 16-bit mono WAV file at 44100 Hz, exactly as the stream callback would
+// sound it with each message arriving just before its sample.
+#include <getopt.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "engine/engine.h"
+#include "files/instrument_file.h"
+#include "files/midi_file.h"
+#include "files/wav_file.h"
+#include "midi/notes.h"
+
+namespace {
+
+const char* const USAGE =
+    "usage: synth-render [options] INPUT.mid OUTPUT.wav\n"
+    "  --i1 FILE        load instrument 1 from an instrument file first\n"
+    "  --i2 FILE        load instrument 2 likewise\n"
+    "  --mode M         layering mode: 0-5, or instr1, instr2, split, inv-split, fade, inv-fade (default 0)\n"
+    "  --split N        split key, 0-100 (default 50)\n"
+    "  --fade1 N        lower fade point, 0-100 (default 50)\n"
+    "  --fade2 N        upper fade point, 0-100 (default 90)\n"
+    "  --transpose N    -25 to 25 (default 0)\n"
+    "  --channel C      the MIDI channel that plays, 1-16, or all (default 1)\n"
+    "  --tail S         the most seconds rendered after the last event (default 10)\n"
+    "  --quiet          no progress display\n";
+
+constexpr int RATE = 44100;
+// A WAV file counts its bytes in 32 bits.
+constexpr int64_t MAX_SAMPLES = (int64_t(0xFFFFFFFF) - 4096) / 2;
+constexpr double MAX_TAIL = 24 * 3600.0;
+
+struct options {
+    std::string i1, i2, input, output;
+    int mode = 0, split = 50, fade1 = 50, fade2 = 90, transpose = 0;
+    int channel = 1; // 0: all
+    double tail = 10.0;
+    bool quiet = false;
+};
+
+[[noreturn]] void usage_error(const std::string& why) {
+    std::fprintf(stderr, "synth-render: %s\n%s", why.c_str(), USAGE);
+    std::exit(2);
+}
+
+int whole_number(const char* option, const char* text, int lo, int hi) {
+    char* end = nullptr;
+    errno = 0;
+    long v = std::strtol(text, &end, 10);
+    if (*text == '\0' || *end != '\0' || errno != 0 || v < lo || v > hi)
+        usage_error(std::string("--") + option + " takes a whole number from " + std::to_string(lo) +
+                    " to " + std::to_string(hi) + ", not \"" + text + "\"");
+    return int(v);
+}
+
+options parse(int argc, char** argv) {
+    enum { I1 = 256, I2, MODE, SPLIT, FADE1, FADE2, TRANSPOSE, CHANNEL, TAIL, QUIET, HELP };
+    static const option longs[] = {
+        {"i1", required_argument, nullptr, I1},       {"i2", required_argument, nullptr, I2},
+        {"mode", required_argument, nullptr, MODE},   {"split", required_argument, nullptr, SPLIT},
+        {"fade1", required_argument, nullptr, FADE1}, {"fade2", required_argument, nullptr, FADE2},
+        {"transpose", required_argument, nullptr, TRANSPOSE},
+        {"channel", required_argument, nullptr, CHANNEL},
+        {"tail", required_argument, nullptr, TAIL},   {"quiet", no_argument, nullptr, QUIET},
+        {"help", no_argument, nullptr, HELP},         {nullptr, 0, nullptr, 0}};
+    static const char* const modes[] = {"instr1", "instr2", "split", "inv-split", "fade", "inv-fade"};
+    options o;
+    opterr = 0;
+    int c;
+    while ((c = getopt_long(argc, argv, "", longs, nullptr)) != -1) {
+        switch (c) {
+        case I1: o.i1 = optarg; break;
+        case I2: o.i2 = optarg; break;
+        case MODE: {
+            int found = -1;
+            for (int m = 0; m < 6; ++m)
+                if (std::strcmp(optarg, modes[m]) == 0) found = m;
+            o.mode = found >= 0 ? found : whole_number("mode", optarg, 0, 5);
+            break;
+        }
+        case SPLIT: o.split = whole_number("split", optarg, 0, 100); break;
+        case FADE1: o.fade1 = whole_number("fade1", optarg, 0, 100); break;
+        case FADE2: o.fade2 = whole_number("fade2", optarg, 0, 100); break;
+        case TRANSPOSE: o.transpose = whole_number("transpose", optarg, -25, 25); break;
+        case CHANNEL:
+            o.channel = std::strcmp(optarg, "all") == 0 ? 0 : whole_number("channel", optarg, 1, 16);
+            break;
+        case TAIL: {
+            char* end = nullptr;
+            double t = std::strtod(optarg, &end);
+            if (*optarg == '\0' || *end != '\0' || !(t >= 0.0 && t <= MAX_TAIL))
+                usage_error(std::string("--tail takes a number of seconds from 0 to 86400, not \"") +
+                            optarg + "\"");
+            o.tail = t;
+            break;
+        }
+        case QUIET: o.quiet = true; break;
+        case HELP: std::fputs(USAGE, stdout); std::exit(0);
+        default: {
+            const char* opt = argv[optind - 1];
+            usage_error(optopt ? std::string("option ") + opt + " needs a value"
+                               : std::string("unknown option ") + opt);
+        }
+        }
+    }
+    if (argc - optind != 2) usage_error("give one MIDI file and one WAV file");
+    o.input = argv[optind];
+    o.output = argv[optind + 1];
+    return o;
+}
+
+// The output being written, removed again on failure.
+wav_writer* unfinished = nullptr;
+
+[[noreturn]] void fail(const std::string& message) {
+    if (unfinished) unfinished->abort();
+    std::fprintf(stderr, "synth-render: %s\n", message.c_str());
+    std::exit(1);
+}
+
+// An interruption removes the unfinished output before the program ends.
+volatile sig_atomic_t interrupted = 0;
+void on_signal(int sig) { interrupted = sig; }
+
+// Progress on a terminal, once rendering has taken more than a moment.
+struct progress {
+    bool shown_ever = false, enabled;
+    std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now(), last = start;
+    double until_last_event;
+
+    progress(bool on, int64_t last_event) : enabled(on), until_last_event(double(last_event) / RATE) {}
+    void update(int64_t rendered) {
+        if (!enabled) return;
+        auto now = std::chrono::steady_clock::now();
+        if (now - start < std::chrono::milliseconds(500) || now - last < std::chrono::milliseconds(200))
+            return;
+        last = now;
+        shown_ever = true;
+        double s = double(rendered) / RATE;
+        if (s < until_last_event)
+            std::fprintf(stderr, "\rsynth-render: %.1f of %.1f s (%d%%)   ", s, until_last_event,
+                         int(100.0 * s / until_last_event));
+        else
+            std::fprintf(stderr, "\rsynth-render: %.1f s, sounding out the last notes   ", s);
+    }
+    void done() {
+        if (shown_ever) std::fprintf(stderr, "\r\033[K");
+    }
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const options o = parse(argc, argv);
+
+    std::string error;
+    auto events = read_midi_file(o.input, RATE, &error);
+    if (!events) fail(error);
+    const std::vector<midi_event> played = on_channel(*events, o.channel);
+
+    engine_init();
+    for (auto [path, in] : {std::pair{&o.i1, &i1}, std::pair{&o.i2, &i2}}) {
+        if (path->empty()) continue;
+        auto record = load_instrument_file(*path, &error);
+        if (!record) fail(error);
+        apply_record(*record, *in);
+    }
+    multimode = o.mode;
+    splitkey = o.split;
+    fade1 = o.fade1;
+    fade2 = o.fade2;
+    transpose = o.transpose;
+
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) std::signal(sig, on_signal);
+    wav_writer out;
+    if (!out.open(o.output, RATE, &error)) fail(error);
+    unfinished = &out;
+
+    const int64_t last_event = played.empty() ? 0 : played.back().sample;
+    if (last_event > MAX_SAMPLES) fail(o.input + ": lasts longer than a WAV file can hold");
+    const int64_t tail = std::llround(o.tail * RATE);
+    progress shown(!o.quiet && isatty(2), last_event);
+    static int16_t buf[1024];
+    int64_t pos = 0;
+    auto stop_if_interrupted = [&] {
+        if (!interrupted) return;
+        out.abort();
+        shown.done();
+        std::signal(interrupted, SIG_DFL);
+        std::raise(interrupted);
+    };
+
+    for (size_t next = 0; next < played.size();) {
+        while (pos < played[next].sample) {
+            const int n = int(std::min<int64_t>(1024, played[next].sample - pos));
+            streamcallback(nullptr, buf, 2 * n, 0);
+            if (!out.write(buf, size_t(n), &error)) fail(error);
+            pos += n;
+            shown.update(pos);
+            stop_if_interrupted();
+        }
+        for (; next < played.size() && played[next].sample <= pos; ++next) addData(played[next].message);
+    }
+    // After the last event: until no voice is active, at most the tail.
+    for (int64_t left = std::min(tail, MAX_SAMPLES - pos); left > 0;) {
+        const int n = int(std::min<int64_t>(1024, left));
+        const int got = render_until_silent(buf, n);
+        if (!out.write(buf, size_t(got), &error)) fail(error);
+        pos += got;
+        left -= got;
+        if (got < n) break;
+        shown.update(pos);
+        stop_if_interrupted();
+    }
+    shown.done();
+    if (!out.commit(&error)) fail(error);
+    unfinished = nullptr;
+    return 0;
+}

@@ -1,0 +1,341 @@
+// The shipped renderer: render_normal, render_instrument and streamcallback.
+//
+// It computes what the sample-by-sample algorithm computes, organised for
+// speed. streamcallback works in blocks of up to 64 samples: per block it
+// takes the posted note starts and reads the parameters once, runs every
+// voice's envelope through the block (integer state exactly as sample by
+// sample), lays out each oscillator's time base for the block (the same
+// additions in the same order, so the phases never drift), and then sums each
+// oscillator over all voices with vector code. Noise is drawn in the
+// sample-by-sample order: per sample instrument 1 before instrument 2, per
+// instrument voice by voice, per voice oscillator by oscillator.
+//
+// A block sees the settings and key states as they stood at its start; when
+// the caller hands over note messages and parameter changes between calls (as
+// the offline renderer and the tests do) the result is that of reading them
+// every sample. Audio thread only: the scratch space below is static, nothing
+// is allocated, locked or waited for.
+#include <cmath>
+#include <cstring>
+
+#include "engine/engine.h"
+#include "engine/osc_kernels.h"
+
+namespace {
+
+constexpr int BLOCK = 64;
+constexpr int PAD = 8; // kernels work on multiples of eight samples
+
+int padded(int n) { return (n + PAD - 1) / PAD * PAD; }
+
+struct envelope {
+    int A, D, R;
+    double attack, decay;
+    int fadelen;
+};
+
+// One instrument's block.
+struct block {
+    int n;        // samples in the block
+    int visited;  // samples [0, visited) had an active voice
+    int voices;   // voices that may add sound in this block
+    alignas(64) double hz[RENDERED_NOTES];
+    alignas(64) double env[RENDERED_NOTES * BLOCK]; // level per voice and sample
+    alignas(64) double ph[OSCILLATORS][BLOCK];      // time base per sample
+    alignas(64) double sum[BLOCK];
+    alignas(64) double out[BLOCK];
+    double vol[OSCILLATORS], vib[OSCILLATORS];
+    int wav[OSCILLATORS];
+    int noise[OSCILLATORS], noises; // sounding noise oscillators, in order
+};
+
+block blocks[2];
+alignas(64) double vibcos[BLOCK]; // cos(oscvibrato) of each sample
+
+// The plain code is there from the start (constant initialisation); the
+// widest code the processor runs replaces it while the program starts.
+const char* kernel_name = "sse2";
+osc_kernel kernel = osc_sse2::osc_sum;
+
+bool pick_kernel() {
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq")) {
+        kernel_name = "avx512";
+        kernel = osc_avx512::osc_sum;
+    } else if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma")) {
+        kernel_name = "avx2";
+        kernel = osc_avx2::osc_sum;
+    }
+    return true;
+}
+const bool kernel_picked = pick_kernel();
+
+// Runs one voice through n samples, writing each sample's level (0 where it
+// adds nothing) to e, and whether any level is above 0 to *audible. Returns
+// the number of samples in which the voice was active, a prefix of the block:
+// a voice that ends stays off until a start.
+int run_voice(int& p, int& vel, int& fc, bool key_up, const envelope& E, double* e, int n,
+              bool* audible) {
+    const int AD = E.A + E.D;
+    if (!key_up && p >= AD && p < AD + E.R && fc <= 0) {
+        // Held at the sustain level with no fade running: the same level
+        // every sample, and no state changes.
+        double env = vel * 0.2 * E.decay;
+        if (fc == 0) env = E.fadelen > 0 ? env * (0.0 / double(E.fadelen)) : 0.0;
+        const double level = env > 0.0 ? env : 0.0;
+        for (int s = 0; s < n; ++s) e[s] = level;
+        *audible = level > 0.0;
+        return n;
+    }
+    bool any = false;
+    for (int s = 0; s < n; ++s) {
+        if (vel == 0) {
+            for (int t = s; t < n; ++t) e[t] = 0.0;
+            *audible = any;
+            return s;
+        }
+        double env = 0.0;
+        if (fc > 0) fc--;
+        if (p < 0) vel = 0;
+        if (0 <= p && p < E.A) {
+            p++;
+            env = double(p) / double(E.A) * E.attack;
+        }
+        if (E.A <= p && p < AD) {
+            p++;
+            double d = double(p - E.A) / double(E.D);
+            env = d * E.decay + (1.0 - d) * E.attack;
+        }
+        if (p >= AD) env = E.decay;
+        if (key_up && p >= AD) {
+            p++;
+            env = (1.0 - double(p - AD) / double(E.R)) * E.decay;
+        }
+        if (p >= AD + E.R) {
+            p = -1;
+            vel = 0;
+        }
+        env = vel * 0.2 * env;
+        if (fc >= 0) env = E.fadelen > 0 ? env * (double(fc) / double(E.fadelen)) : 0.0;
+        e[s] = env > 0.0 ? env : 0.0;
+        any |= env > 0.0;
+    }
+    *audible = any;
+    return n;
+}
+
+// Takes the posted starts, reads the parameters and runs the envelopes and
+// the time base of one instrument through n samples.
+void prepare(instrument& I, block& B, int n) {
+    I.starts.take([&](int note, int level, int fadelen) {
+        I.velocity[note] = level;
+        I.envpos[note] = 0;
+        I.fadecount[note] = fadelen;
+    });
+
+    const envelope E{usable_length(I.attacklen), usable_length(I.decaylen),
+                     usable_length(I.releaselen), I.attack, I.decay, I.fadelen};
+    const int tr = transpose;
+    const int np = padded(n);
+    B.n = n;
+    B.visited = 0;
+    B.voices = 0;
+    for (int note = 0; note < RENDERED_NOTES; ++note) {
+        if (I.velocity[note] == 0) continue;
+        double* e = B.env + B.voices * BLOCK;
+        bool audible;
+        const int active = run_voice(I.envpos[note], I.velocity[note], I.fadecount[note],
+                                     noteon[note] == 0, E, e, n, &audible);
+        if (active > B.visited) B.visited = active;
+        const int idx = tr + note;
+        if (idx < 0 || idx >= NOTES) continue; // no pitch: silent
+        if (!audible) continue;
+        for (int s = n; s < np; ++s) e[s] = 0.0;
+        B.hz[B.voices++] = hertz[idx];
+    }
+
+    B.noises = 0;
+    double step[OSCILLATORS], ph[OSCILLATORS];
+    for (int k = 0; k < OSCILLATORS; ++k) {
+        B.vol[k] = I.vol[k];
+        B.vib[k] = I.vib[k];
+        int w = I.wav[k];
+        if (!(B.vol[k] > 0.0) || w < 0 || w > 3) w = -1; // adds nothing
+        B.wav[k] = w;
+        if (w == 3) B.noise[B.noises++] = k;
+        step[k] = I.oscstep[k];
+        ph[k] = I.phase[k];
+    }
+    // The time base advances every sample and is cleared after a sample with
+    // no active voice; such a sample ends the sounding part of the block. The
+    // ten oscillators advance side by side (each one's additions in order).
+    for (int s = 0; s < B.visited; ++s)
+        for (int k = 0; k < OSCILLATORS; ++k) {
+            ph[k] = ph[k] + step[k];
+            B.ph[k][s] = ph[k];
+        }
+    for (int k = 0; k < OSCILLATORS; ++k) {
+        for (int s = B.visited; s < np; ++s) B.ph[k][s] = 0.0;
+        I.phase[k] = B.visited == n ? ph[k] : 0.0;
+    }
+    for (int s = 0; s < np; ++s) B.out[s] = 0.0;
+}
+
+double vibrato_factor(const block& B, int k, int s) {
+    return 1.0 - (0.5 + 0.5 * vibcos[s]) * B.vib[k];
+}
+
+// Noise of sample s: one draw per voice with a positive level and per noise
+// oscillator, voice by voice. A draw v adds (v / 32767 * 2 - 1) * gain, taken
+// here as v * (gain * 2 / 32767) less the sum of the gains.
+void add_noise(block& B, int s) {
+    if (B.noises == 0 || s >= B.visited) return;
+    const int M = B.noises;
+    double gain[OSCILLATORS], gains = 0.0;
+    for (int j = 0; j < M; ++j) {
+        const double g = B.vol[B.noise[j]] * vibrato_factor(B, B.noise[j], s);
+        gain[j] = g * (2.0 / 32767.0);
+        gains += g;
+    }
+    int voice[RENDERED_NOTES], count = 0;
+    for (int v = 0; v < B.voices; ++v)
+        if (B.env[v * BLOCK + s] > 0.0) voice[count++] = v;
+    static double drawn[RENDERED_NOTES * OSCILLATORS];
+    noise_values(drawn, count * M);
+    // The voices summed in four independent sums rather than one long chain.
+    double part[4] = {};
+    for (int i = 0; i < count; ++i) {
+        const double* d = drawn + i * M;
+        double t0 = -gains, t1 = 0.0;
+        int j = 0;
+        for (; j + 1 < M; j += 2) {
+            t0 += d[j] * gain[j];
+            t1 += d[j + 1] * gain[j + 1];
+        }
+        if (j < M) t0 += d[j] * gain[j];
+        part[i & 3] += B.env[voice[i] * BLOCK + s] * (t0 + t1);
+    }
+    B.out[s] += (part[0] + part[1]) + (part[2] + part[3]);
+}
+
+// The other waves, all voices at once.
+void add_oscillators(block& B) {
+    if (B.voices == 0 || B.visited == 0) return;
+    const int np = padded(B.visited);
+    for (int k = 0; k < OSCILLATORS; ++k) {
+        if (B.wav[k] < 0 || B.wav[k] == 3) continue;
+        kernel(B.wav[k], osc_block{B.ph[k], np, B.hz, B.env, BLOCK, B.voices, B.sum});
+        for (int s = 0; s < B.visited; ++s)
+            B.out[s] += B.sum[s] * (B.vol[k] * vibrato_factor(B, k, s));
+    }
+}
+
+} // namespace
+
+double render_normal(instrument* in) {
+    block& B = blocks[0];
+    vibcos[0] = std::cos(oscvibrato);
+    prepare(*in, B, 1);
+    add_noise(B, 0);
+    add_oscillators(B);
+    return B.out[0];
+}
+
+double render_instrument(instrument* in) { return render_normal(in); }
+
+namespace {
+
+// Renders n <= BLOCK samples of both instruments into out. Returns how many
+// of them had an active voice in either instrument: after the last of those,
+// no voice is active (unless it is the block's last sample).
+int render_both(int16_t* out, int n, double* vibrato_after) {
+    const double vstep = CYCLE / (double(outhertz) / 5.0);
+    block& B1 = blocks[0];
+    block& B2 = blocks[1];
+    // cos(oscvibrato) of each sample: rotated on from one exact value per
+    // block (and after each wrap of the phase), good to 1e-14.
+    const double rc = std::cos(vstep), rs = std::sin(vstep);
+    double ov = oscvibrato, c = std::cos(ov), sn = std::sin(ov);
+    for (int s = 0; s < n; ++s) {
+        vibcos[s] = c;
+        ov = ov + vstep;
+        if (ov >= CYCLE) {
+            ov = ov - CYCLE;
+            c = std::cos(ov);
+            sn = std::sin(ov);
+        } else {
+            const double c2 = c * rc - sn * rs;
+            sn = sn * rc + c * rs;
+            c = c2;
+        }
+        vibrato_after[s] = ov;
+    }
+    prepare(i1, B1, n);
+    prepare(i2, B2, n);
+    if (B1.noises || B2.noises)
+        for (int s = 0; s < n; ++s) {
+            add_noise(B1, s);
+            add_noise(B2, s);
+        }
+    add_oscillators(B1);
+    add_oscillators(B2);
+    for (int s = 0; s < n; ++s) {
+        double sum = 0.0;
+        sum = sum + B1.out[s];
+        sum = sum + B2.out[s];
+        out[s] = to_sample(sum);
+    }
+    return B1.visited > B2.visited ? B1.visited : B2.visited;
+}
+
+} // namespace
+
+signed char streamcallback(FSOUND_STREAM*, void* buff, int len, int) {
+    int16_t* out = static_cast<int16_t*>(buff);
+    double vibrato_after[BLOCK];
+    for (int done = 0, total = len / 2; done < total;) {
+        const int n = total - done < BLOCK ? total - done : BLOCK;
+        render_both(out + done, n, vibrato_after);
+        oscvibrato = vibrato_after[n - 1];
+        done += n;
+    }
+    return 1;
+}
+
+int render_until_silent(int16_t* out, int n) {
+    double vibrato_after[BLOCK];
+    for (int done = 0; done < n;) {
+        const int m = n - done < BLOCK ? n - done : BLOCK;
+        const int active = render_both(out + done, m, vibrato_after);
+        if (active < m) {
+            // Silent from here on: the state after the last active sample is
+            // that of any later sample, but for the vibrato phase.
+            if (active > 0) oscvibrato = vibrato_after[active - 1];
+            return done + active;
+        }
+        oscvibrato = vibrato_after[m - 1];
+        done += m;
+    }
+    return n;
+}
+
+const char* oscillator_code() { return kernel_name; }
+
+bool select_oscillator_code(const char* name) {
+    __builtin_cpu_init();
+    if (std::strcmp(name, "sse2") == 0) {
+        kernel = osc_sse2::osc_sum;
+        kernel_name = "sse2";
+    } else if (std::strcmp(name, "avx2") == 0 && __builtin_cpu_supports("avx2") &&
+               __builtin_cpu_supports("fma")) {
+        kernel = osc_avx2::osc_sum;
+        kernel_name = "avx2";
+    } else if (std::strcmp(name, "avx512") == 0 && __builtin_cpu_supports("avx512f") &&
+               __builtin_cpu_supports("avx512dq")) {
+        kernel = osc_avx512::osc_sum;
+        kernel_name = "avx512";
+    } else {
+        return false;
+    }
+    return true;
+}

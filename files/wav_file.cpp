@@ -1,0 +1,118 @@
+#include "files/wav_file.h"
+
+#include <sndfile.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+std::string describe(const std::string& path, int err) { return path + ": " + std::strerror(err); }
+
+mode_t current_umask() {
+    mode_t m = ::umask(0);
+    ::umask(m);
+    return m;
+}
+
+} // namespace
+
+bool wav_writer::open(const std::string& path, int rate, std::string* error) {
+    abort();
+    path_ = path;
+    tmp_ = path + ".XXXXXX";
+    fd_ = ::mkstemp(tmp_.data());
+    if (fd_ < 0) {
+        if (error) *error = describe(path, errno);
+        tmp_.clear();
+        return false;
+    }
+    // The finished file gets the mode of the one it replaces, or that of a new file.
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+        ::fchmod(fd_, st.st_mode & 07777);
+    else
+        ::fchmod(fd_, 0666 & ~current_umask());
+
+    SF_INFO info{};
+    info.samplerate = rate;
+    info.channels = 1;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SNDFILE* sf = sf_open_fd(fd_, SFM_WRITE, &info, SF_FALSE);
+    if (!sf) {
+        if (error) *error = path + ": " + sf_strerror(nullptr);
+        abort();
+        return false;
+    }
+    sf_ = sf;
+    return true;
+}
+
+bool wav_writer::write(const int16_t* samples, size_t n, std::string* error) {
+    if (!sf_) return false;
+    if (sf_write_short(static_cast<SNDFILE*>(sf_), samples, sf_count_t(n)) != sf_count_t(n)) {
+        if (error) *error = path_ + ": " + sf_strerror(static_cast<SNDFILE*>(sf_));
+        return false;
+    }
+    return true;
+}
+
+bool wav_writer::commit(std::string* error) {
+    if (!sf_) return false;
+    int err = sf_close(static_cast<SNDFILE*>(sf_));
+    sf_ = nullptr;
+    if (err != 0) {
+        if (error) *error = path_ + ": " + sf_error_number(err);
+        abort();
+        return false;
+    }
+    bool ok = ::fsync(fd_) == 0;
+    int saved = errno;
+    if (::close(fd_) != 0 && ok) {
+        ok = false;
+        saved = errno;
+    }
+    fd_ = -1;
+    if (ok && ::rename(tmp_.c_str(), path_.c_str()) != 0) {
+        ok = false;
+        saved = errno;
+    }
+    if (!ok) {
+        if (error) *error = describe(path_, saved);
+        abort();
+        return false;
+    }
+    tmp_.clear();
+    return true;
+}
+
+void wav_writer::abort() {
+    if (sf_) sf_close(static_cast<SNDFILE*>(sf_));
+    sf_ = nullptr;
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    if (!tmp_.empty()) ::unlink(tmp_.c_str());
+    tmp_.clear();
+}
+
+std::optional<wav_contents> read_wav_file(const std::string& path, std::string* error) {
+    SF_INFO info{};
+    SNDFILE* sf = sf_open(path.c_str(), SFM_READ, &info);
+    if (!sf) {
+        if (error) *error = path + ": " + sf_strerror(nullptr);
+        return std::nullopt;
+    }
+    wav_contents w;
+    w.rate = info.samplerate;
+    w.channels = info.channels;
+    w.pcm16 = (info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_WAV &&
+              (info.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16;
+    w.samples.resize(size_t(info.frames) * size_t(info.channels));
+    sf_count_t got = sf_read_short(sf, w.samples.data(), sf_count_t(w.samples.size()));
+    sf_close(sf);
+    w.samples.resize(size_t(got));
+    return w;
+}

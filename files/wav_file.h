@@ -1,0 +1,42 @@
+// 16-bit mono WAV files.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+// Writes a 16-bit PCM mono WAV file through a temporary file in the target's
+// folder, which replaces the target only when commit() succeeds. Destroyed
+// without a successful commit, it removes the temporary file and leaves the
+// target as it was.
+class wav_writer {
+public:
+    wav_writer() = default;
+    wav_writer(const wav_writer&) = delete;
+    wav_writer& operator=(const wav_writer&) = delete;
+    ~wav_writer() { abort(); }
+
+    bool open(const std::string& path, int rate, std::string* error);
+    bool write(const int16_t* samples, size_t n, std::string* error);
+    bool commit(std::string* error);
+    void abort();
+
+    // The temporary file, for removal from a signal handler.
+    const char* temporary_path() const { return tmp_.c_str(); }
+
+private:
+    std::string path_, tmp_;
+    int fd_ = -1;
+    void* sf_ = nullptr;
+};
+
+struct wav_contents {
+    int rate = 0, channels = 0;
+    bool pcm16 = false;
+    std::vector<int16_t> samples;
+};
+
+// Reads a WAV file; nothing on failure, with error set.
+std::optional<wav_contents> read_wav_file(const std::string& path, std::string* error);

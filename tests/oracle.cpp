@@ -1,0 +1,78 @@
+#include "tests/oracle.h"
+
+double oracle_render_normal(instrument* in) {
+    instrument& I = *in;
+    I.starts.take([&](int n, int level, int fadelen) {
+        I.velocity[n] = level;
+        I.envpos[n] = 0;
+        I.fadecount[n] = fadelen;
+    });
+
+    for (int k = 0; k < OSCILLATORS; ++k) I.phase[k] = I.phase[k] + I.oscstep[k];
+
+    const int A = usable_length(I.attacklen), D = usable_length(I.decaylen),
+              R = usable_length(I.releaselen);
+    double out = 0.0;
+    bool sounding = false;
+    for (int n = 0; n < RENDERED_NOTES; ++n) {
+        if (I.velocity[n] == 0) continue;
+        int& p = I.envpos[n];
+        double env = 0.0;
+        if (I.fadecount[n] > 0) I.fadecount[n]--;
+        if (p < 0) I.velocity[n] = 0;
+        if (0 <= p && p < A) {
+            p++;
+            env = double(p) / double(A) * I.attack;
+        }
+        if (A <= p && p < A + D) {
+            p++;
+            double d = double(p - A) / double(D);
+            env = d * I.decay + (1.0 - d) * I.attack;
+        }
+        if (p >= A + D) env = I.decay;
+        if (noteon[n] == 0 && p >= A + D) {
+            p++;
+            env = (1.0 - double(p - A - D) / double(R)) * I.decay;
+        }
+        if (p >= A + D + R) {
+            p = -1;
+            I.velocity[n] = 0;
+        }
+        env = I.velocity[n] * 0.2 * env;
+        if (I.fadecount[n] >= 0) {
+            const int fadelen = I.fadelen;
+            env = fadelen > 0 ? env * (double(I.fadecount[n]) / double(fadelen)) : 0.0;
+        }
+        sounding = true;
+
+        const int idx = transpose + n;
+        if (idx < 0 || idx >= NOTES) continue;
+        for (int k = 0; k < OSCILLATORS; ++k) {
+            if (env > 0.0 && I.vol[k] > 0.0) {
+                double x = I.phase[k] * hertz[idx], w;
+                switch (I.wav[k]) {
+                case 0: w = sinwave(x); break;
+                case 1: w = sqrwave(x); break;
+                case 2: w = sawwave(x); break;
+                case 3: w = rndwave(x); break;
+                default: continue;
+                }
+                out = out + ((w * I.vol[k]) * env) * vibrato(I.vib[k]);
+            }
+        }
+    }
+    if (!sounding)
+        for (int k = 0; k < OSCILLATORS; ++k) I.phase[k] = 0.0;
+    return out;
+}
+
+void oracle_stream(int16_t* out, int n) {
+    for (int i = 0; i < n; ++i) {
+        double sum = 0.0;
+        sum = sum + oracle_render_normal(&i1);
+        sum = sum + oracle_render_normal(&i2);
+        out[i] = to_sample(sum);
+        oscvibrato = oscvibrato + CYCLE / (double(outhertz) / 5.0);
+        if (oscvibrato >= CYCLE) oscvibrato = oscvibrato - CYCLE;
+    }
+}

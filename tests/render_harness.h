@@ -1,0 +1,149 @@
+// Renders one sequence of note messages and parameter changes through the
+// reference renderer and through the shipped one, each from the start-up
+// state, and compares the results.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine/engine.h"
+#include "midi/notes.h"
+#include "tests/oracle.h"
+
+struct timed_action {
+    long at; // handed over just before this sample is rendered
+    std::function<void()> act;
+};
+
+struct sequence {
+    std::function<void()> setup = [] {};
+    std::vector<timed_action> actions; // in time order
+    long length = 0;
+
+    sequence& at(long when, std::function<void()> act) {
+        actions.push_back({when, std::move(act)});
+        return *this;
+    }
+    sequence& note(long when, int note, int velocity, int status = 0x90) {
+        return at(when, [=] { addData(short_message(status, note, velocity)); });
+    }
+};
+
+// Everything the renderers leave behind besides the samples.
+struct engine_snapshot {
+    std::vector<int> envpos, velocity, fadecount;
+    std::vector<double> phase;
+    double vibrato_phase;
+    uint32_t noise;
+    bool operator==(const engine_snapshot&) const = default;
+};
+
+inline engine_snapshot snapshot() {
+    engine_snapshot s;
+    for (const instrument* in : {&i1, &i2}) {
+        s.envpos.insert(s.envpos.end(), in->envpos, in->envpos + NOTES);
+        s.velocity.insert(s.velocity.end(), in->velocity, in->velocity + NOTES);
+        s.fadecount.insert(s.fadecount.end(), in->fadecount, in->fadecount + NOTES);
+        s.phase.insert(s.phase.end(), in->phase, in->phase + OSCILLATORS);
+    }
+    s.vibrato_phase = oscvibrato;
+    s.noise = noise_state();
+    return s;
+}
+
+enum class renderer { oracle, shipped };
+
+// chunk(i) gives the length of the i-th stream buffer the shipped renderer is
+// asked for (cut short at the next action); the live program asks for 1024.
+inline std::vector<int16_t> render(const sequence& seq, renderer r,
+                                   const std::function<int(long)>& chunk = [](long) { return 1024; },
+                                   engine_snapshot* after = nullptr) {
+    engine_init();
+    seq.setup();
+    std::vector<int16_t> out(size_t(seq.length));
+    long pos = 0, calls = 0;
+    size_t next = 0;
+    for (;;) {
+        while (next < seq.actions.size() && seq.actions[next].at <= pos) seq.actions[next++].act();
+        if (pos >= seq.length) break;
+        long n = (next < seq.actions.size() ? std::min(seq.actions[next].at, seq.length)
+                                            : seq.length) - pos;
+        if (r == renderer::oracle) {
+            oracle_stream(out.data() + pos, int(n));
+        } else {
+            n = std::min<long>(n, std::max(1, chunk(calls++)));
+            streamcallback(nullptr, out.data() + pos, int(2 * n), 0);
+        }
+        pos += n;
+    }
+    if (after) *after = snapshot();
+    return out;
+}
+
+// Every sample within one step of the reference, and where they differ, how
+// often and how far.
+inline ::testing::AssertionResult within_one(const std::vector<int16_t>& want,
+                                             const std::vector<int16_t>& got) {
+    if (want.size() != got.size())
+        return ::testing::AssertionFailure() << "lengths " << want.size() << " and " << got.size();
+    size_t bad = 0, first = 0;
+    int worst = 0;
+    for (size_t i = 0; i < want.size(); ++i) {
+        int d = std::abs(int(want[i]) - int(got[i]));
+        if (d > 1 && bad++ == 0) first = i;
+        worst = std::max(worst, d);
+    }
+    if (bad == 0) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << bad << " samples differ by more than 1 (worst " << worst << "), the first at "
+           << first << ": reference " << want[first] << ", shipped " << got[first];
+}
+
+inline bool any_sound(const std::vector<int16_t>& v) {
+    return std::any_of(v.begin(), v.end(), [](int16_t s) { return s != 0; });
+}
+
+// The oscillator code the program picked for this processor.
+inline const std::string& oscillator_code_at_start() {
+    static const std::string code = oscillator_code();
+    return code;
+}
+
+// Runs each test once per oscillator code the processor has.
+class RenderTest : public ::testing::TestWithParam<std::string> {
+protected:
+    void SetUp() override {
+        oscillator_code_at_start();
+        previous_ = oscillator_code();
+        if (!select_oscillator_code(GetParam().c_str()))
+            GTEST_SKIP() << "this processor has no " << GetParam();
+    }
+    void TearDown() override { select_oscillator_code(previous_.c_str()); }
+
+    // Renders seq both ways and checks samples and final state.
+    void compare(const sequence& seq, const std::function<int(long)>& chunk = [](long) { return 1024; }) {
+        engine_snapshot a, b;
+        auto want = render(seq, renderer::oracle, {}, &a);
+        auto got = render(seq, renderer::shipped, chunk, &b);
+        EXPECT_TRUE(any_sound(want)) << "the sequence is silent: it tests nothing";
+        EXPECT_TRUE(within_one(want, got));
+        EXPECT_EQ(a.envpos, b.envpos);
+        EXPECT_EQ(a.velocity, b.velocity);
+        EXPECT_EQ(a.fadecount, b.fadecount);
+        EXPECT_EQ(a.phase, b.phase) << "the time base drifted";
+        EXPECT_EQ(a.vibrato_phase, b.vibrato_phase);
+        EXPECT_EQ(a.noise, b.noise) << "a different number of noise values was drawn";
+    }
+
+private:
+    std::string previous_;
+};
+
+#define INSTANTIATE_FOR_EVERY_OSCILLATOR_CODE(suite) \
+    INSTANTIATE_TEST_SUITE_P(, suite, ::testing::Values("sse2", "avx2", "avx512"), \
+                             [](const auto& info) { return info.param; })

@@ -1,0 +1,518 @@
+// The offline renderer: MIDI files in (timing, order, channels), WAV files out,
+// and the real build/synth-render run on generated files.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <pty.h>
+#include <spawn.h>
+#include <csignal>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "engine/engine.h"
+#include "files/instrument_file.h"
+#include "files/midi_file.h"
+#include "files/wav_file.h"
+#include "midi/notes.h"
+#include "tests/oracle.h"
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A standard MIDI file put together byte by byte.
+using bytes = std::vector<uint8_t>;
+
+bytes vlq(uint32_t n) {
+    bytes b{uint8_t(n & 0x7F)};
+    while (n >>= 7) b.insert(b.begin(), uint8_t(0x80 | (n & 0x7F)));
+    return b;
+}
+
+struct track {
+    bytes data;
+    track& ev(uint32_t delta, bytes e) {
+        auto d = vlq(delta);
+        data.insert(data.end(), d.begin(), d.end());
+        data.insert(data.end(), e.begin(), e.end());
+        return *this;
+    }
+    track& on(uint32_t delta, int note, int vel, int ch = 0) {
+        return ev(delta, {uint8_t(0x90 | ch), uint8_t(note), uint8_t(vel)});
+    }
+    track& tempo(uint32_t delta, uint32_t us) {
+        return ev(delta, {0xFF, 0x51, 3, uint8_t(us >> 16), uint8_t(us >> 8), uint8_t(us)});
+    }
+};
+
+bytes smf(int format, int division, std::vector<track> tracks) {
+    bytes out{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, uint8_t(format), 0, uint8_t(tracks.size()),
+              uint8_t(division >> 8), uint8_t(division)};
+    for (auto& t : tracks) {
+        t.ev(0, {0xFF, 0x2F, 0});
+        uint32_t n = uint32_t(t.data.size());
+        bytes head{'M', 'T', 'r', 'k', uint8_t(n >> 24), uint8_t(n >> 16), uint8_t(n >> 8), uint8_t(n)};
+        out.insert(out.end(), head.begin(), head.end());
+        out.insert(out.end(), t.data.begin(), t.data.end());
+    }
+    return out;
+}
+
+class Offline : public ::testing::Test {
+protected:
+    fs::path dir;
+    void SetUp() override {
+        dir = fs::temp_directory_path() /
+              ("synth-offline-" + std::to_string(getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    std::string file(const std::string& name, const bytes& content) {
+        std::string p = (dir / name).string();
+        std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(content.data()),
+                                                  std::streamsize(content.size()));
+        return p;
+    }
+    std::string path(const std::string& name) { return (dir / name).string(); }
+
+    // Runs build/synth-render; returns its exit status, stderr in *err.
+    int run(std::vector<std::string> args, std::string* err = nullptr) {
+        std::string err_file = path("stderr.txt");
+        args.insert(args.begin(), SYNTH_RENDER);
+        std::vector<char*> argv;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t fa;
+        posix_spawn_file_actions_init(&fa);
+        posix_spawn_file_actions_addopen(&fa, 2, err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
+        pid_t pid;
+        int rc = posix_spawn(&pid, SYNTH_RENDER, &fa, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&fa);
+        if (rc != 0) return -1;
+        int status = 0;
+        waitpid(pid, &status, 0);
+        std::ifstream in(err_file);
+        std::stringstream ss;
+        ss << in.rdbuf();
+        if (err) *err = ss.str();
+        fs::remove(err_file);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+
+    std::vector<int16_t> wav(const std::string& p) {
+        std::string error;
+        auto w = read_wav_file(p, &error);
+        EXPECT_TRUE(w) << error;
+        if (!w) return {};
+        EXPECT_EQ(w->rate, 44100);
+        EXPECT_EQ(w->channels, 1);
+        EXPECT_TRUE(w->pcm16);
+        return w->samples;
+    }
+};
+
+// The sound the renderer must produce, worked out here from the other end:
+// each message handed over before its sample, then single samples as long as
+// one of them had a voice active (the time base of an instrument is zero
+// after a sample in which none of its voices was active), at most tail.
+std::vector<int16_t> expected(const std::vector<midi_event>& ev, long tail, bool oracle,
+                              const std::function<void()>& setup = [] {}) {
+    engine_init();
+    setup();
+    std::vector<int16_t> out;
+    auto render = [&](long n) {
+        size_t at = out.size();
+        out.resize(at + size_t(n));
+        if (oracle) oracle_stream(out.data() + at, int(n));
+        else streamcallback(nullptr, out.data() + at, int(2 * n), 0);
+    };
+    for (const auto& e : ev) {
+        if (long(out.size()) < e.sample) render(e.sample - long(out.size()));
+        addData(e.message);
+    }
+    for (long k = 0; k < tail; ++k) {
+        render(1);
+        if (i1.phase[0] == 0.0 && i2.phase[0] == 0.0) {
+            out.pop_back();
+            break;
+        }
+    }
+    return out;
+}
+
+bool within_one(const std::vector<int16_t>& a, const std::vector<int16_t>& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::abs(a[i] - b[i]) > 1) return false;
+    return true;
+}
+
+uint32_t msg(int status, int d1, int d2) { return uint32_t(short_message(status, d1, d2)); }
+
+} // namespace
+
+TEST_F(Offline, EventsInTimeOrderAcrossTracksAndTempoChanges) {
+    // Track 1: the tempo map. Track 2 and 3: notes, some at the same time.
+    track t1, t2, t3;
+    t1.tempo(0, 500000).tempo(960, 250000).tempo(480, 1000000);
+    t2.on(0, 60, 100).on(480, 61, 100).on(480, 62, 0).on(240, 63, 1);
+    t3.on(0, 70, 100).on(480, 71, 100).ev(0, {0xB0, 7, 99}).ev(0, {0xF0, 2, 1, 0xF7});
+    t3.ev(720, {0xC3, 5}).on(1, 72, 2, 9).on(240, 73, 50);
+    std::string error;
+    auto ev = read_midi_file(file("song.mid", smf(1, 480, {t1, t2, t3})), 44100, &error);
+    ASSERT_TRUE(ev) << error;
+    // Pulse 480: 0.5 s; 960: 1 s; then 250000 us per quarter: pulse 1200 is
+    // 1.125 s (sample 49612.5), pulse 1201 1125520.83 us (sample 49635.47);
+    // pulse 1440: 1.25 s, then 1 s per quarter: pulse 1441 is 1.25 s + 1/480 s
+    // = 1252083.33 us, sample 55216.875.
+    const std::vector<std::pair<int64_t, uint32_t>> want = {
+        {0, msg(0x90, 60, 100)},     {0, msg(0x90, 70, 100)},    {22050, msg(0x90, 61, 100)},
+        {22050, msg(0x90, 71, 100)}, {22050, msg(0xB0, 7, 99)},  {44100, msg(0x90, 62, 0)},
+        {49612, msg(0x90, 63, 1)},   {49612, 0xC3 | 5u << 8},    {49635, msg(0x99, 72, 2)},
+        {55216, msg(0x90, 73, 50)}};
+    ASSERT_EQ(ev->size(), want.size());
+    for (size_t i = 0; i < want.size(); ++i) {
+        EXPECT_EQ((*ev)[i].sample, want[i].first) << i;
+        EXPECT_EQ((*ev)[i].message, want[i].second) << i;
+    }
+    auto ch10 = on_channel(*ev, 10);
+    ASSERT_EQ(ch10.size(), 1u);
+    EXPECT_EQ(ch10[0].message, msg(0x90, 72, 2));
+    EXPECT_EQ(on_channel(*ev, 4).size(), 1u); // the program change, now on channel 1
+    EXPECT_EQ(on_channel(*ev, 0).size(), want.size());
+    EXPECT_EQ(on_channel(*ev, 1).size(), 8u);
+}
+
+TEST_F(Offline, EscapedMessagesAndAMissingEndOfTrack) {
+    // An escaped message (0xF7) between notes keeps the time it took; a track
+    // may lack its end-of-track event; what follows one is not read.
+    track t;
+    t.on(10, 60, 100).ev(20, {0xF7, 2, 0xF3, 1}).on(5, 61, 100);
+    bytes f = smf(0, 96, {t});
+    f.resize(f.size() - 4); // no end of track
+    f[21] = uint8_t(f[21] - 4);
+    std::string error;
+    auto ev = read_midi_file(file("esc.mid", f), 44100, &error);
+    ASSERT_TRUE(ev) << error;
+    ASSERT_EQ(ev->size(), 2u);
+    EXPECT_EQ((*ev)[1].sample, sample_at((unsigned __int128)35 * 500000, 96, 44100));
+
+    track after;
+    after.on(0, 60, 100).ev(0, {0xFF, 0x2F, 0}).on(0, 61, 100);
+    ev = read_midi_file(file("after.mid", smf(0, 96, {after})), 44100, &error);
+    ASSERT_TRUE(ev) << error;
+    EXPECT_EQ(ev->size(), 1u);
+
+    // Running status holds from one channel message to the next, but does
+    // not outlast a meta event.
+    track ok;
+    ok.on(0, 60, 100).ev(10, {61, 90}).ev(10, {0x80, 60, 64}).ev(10, {61, 0});
+    ev = read_midi_file(file("ok.mid", smf(0, 96, {ok})), 44100, &error);
+    ASSERT_TRUE(ev) << error;
+    ASSERT_EQ(ev->size(), 4u);
+    EXPECT_EQ((*ev)[1].message, msg(0x90, 61, 90));
+    EXPECT_EQ((*ev)[3].message, msg(0x80, 61, 0));
+    track rs;
+    rs.on(0, 60, 100).ev(0, {0xFF, 0x01, 1, 'x'}).ev(0, {61, 100});
+    EXPECT_FALSE(read_midi_file(file("rs.mid", smf(0, 96, {rs})), 44100, &error));
+    EXPECT_NE(error.find("status"), std::string::npos) << error;
+}
+
+TEST_F(Offline, WhatIsNotAPlayableFileIsRefusedWithItsReason) {
+    track t;
+    t.on(0, 60, 100);
+    auto good = smf(1, 96, {t});
+    bytes cut(good.begin(), good.end() - 6);
+    struct { const char* name; bytes content; const char* reason; } cases[] = {
+        {"type2.mid", smf(2, 96, {t}), "type 2"},
+        {"frames.mid", smf(1, 0xE728, {t}), "frames"},
+        {"cut.mid", cut, "cut short"},
+        {"text.mid", bytes{'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd', '!', '!', '!', '!'},
+         "not a MIDI file"},
+        {"empty.mid", bytes{}, "not a MIDI file"},
+    };
+    for (auto& c : cases) {
+        std::string error;
+        EXPECT_FALSE(read_midi_file(file(c.name, c.content), 44100, &error)) << c.name;
+        EXPECT_NE(error.find(c.name), std::string::npos) << error;
+        EXPECT_NE(error.find(c.reason), std::string::npos) << error;
+    }
+    std::string error;
+    EXPECT_FALSE(read_midi_file(path("missing.mid"), 44100, &error));
+    EXPECT_NE(error.find("No such file"), std::string::npos) << error;
+    EXPECT_FALSE(read_midi_file(dir.string(), 44100, &error));
+}
+
+// Damaged files are refused or read, never read out of bounds (this test is
+// at its most useful in the AddressSanitizer build).
+TEST_F(Offline, DamagedFilesAreHandledSafely) {
+    track t1, t2;
+    t1.tempo(0, 500000).on(0, 60, 100).ev(5, {61, 90}).ev(0, {0xF0, 3, 1, 2, 0xF7});
+    t1.ev(3, {0xFF, 0x03, 4, 'n', 'a', 'm', 'e'}).ev(1, {0xE0, 0, 64}).ev(2, {0xC1, 7});
+    t2.on(7, 62, 100).ev(1, {0xB0, 64, 127}).on(1, 62, 0).tempo(9, 400000);
+    const bytes good = smf(1, 96, {t1, t2});
+    std::mt19937 rng(11);
+    int refused = 0;
+    for (int i = 0; i < 3000; ++i) {
+        bytes b = good;
+        int edits = 1 + int(rng() % 4);
+        for (int e = 0; e < edits; ++e) {
+            size_t at = rng() % b.size();
+            switch (rng() % 4) {
+            case 0: b[at] = uint8_t(rng()); break;
+            case 1: b[at] ^= uint8_t(1u << (rng() % 8)); break;
+            case 2: b.resize(at); break;
+            default: b.insert(b.begin() + long(at), uint8_t(rng())); break;
+            }
+            if (b.empty()) b.push_back(0);
+        }
+        std::string error;
+        auto ev = read_midi_file(file("damaged.mid", b), 44100, &error);
+        if (!ev) {
+            ++refused;
+            EXPECT_NE(error.find("damaged.mid: "), std::string::npos);
+            EXPECT_EQ(error.find('\n'), std::string::npos) << error;
+        } else {
+            for (const auto& e : *ev) ASSERT_GE(e.sample, 0);
+        }
+    }
+    EXPECT_GT(refused, 100);
+}
+
+TEST_F(Offline, WavWriterReplacesOnlyOnCommit) {
+    std::string p = path("out.wav"), error;
+    file("out.wav", bytes{'o', 'l', 'd'});
+    const int16_t s[] = {0, 1, -1, 32767, -32768};
+    {
+        wav_writer w;
+        ASSERT_TRUE(w.open(p, 44100, &error)) << error;
+        ASSERT_TRUE(w.write(s, 5, &error));
+        // Dropped without commit.
+    }
+    EXPECT_EQ(fs::file_size(p), 3u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1)
+        << "a temporary file was left behind";
+    wav_writer w;
+    ASSERT_TRUE(w.open(p, 44100, &error));
+    ASSERT_TRUE(w.write(s, 5, &error));
+    ASSERT_TRUE(w.commit(&error)) << error;
+    EXPECT_EQ(wav(p), std::vector<int16_t>(s, s + 5));
+    EXPECT_FALSE(w.open(path("no/such/folder/x.wav"), 44100, &error));
+    EXPECT_NE(error.find("x.wav"), std::string::npos);
+}
+
+TEST_F(Offline, RendersExactlyWhatTheStreamWouldPlay) {
+    track t1, t2;
+    t1.tempo(0, 400000).on(0, 57, 127).on(96, 60, 100).on(96, 57, 0).tempo(48, 300000).on(48, 64, 80);
+    t1.on(200, 60, 0).on(0, 64, 0);
+    t2.on(50, 48, 90).on(300, 48, 0).on(10, 99, 127).on(1, 99, 0).on(5, 120, 127);
+    std::string in = file("song.mid", smf(1, 96, {t1, t2})), out = path("song.wav"), error;
+    ASSERT_EQ(run({"--quiet", in, out}), 0);
+    auto got = wav(out);
+    auto ev = *read_midi_file(in, 44100, &error);
+    auto want = expected(ev, 441000, false);
+    ASSERT_GT(want.size(), 0u);
+    EXPECT_EQ(got, want);
+    EXPECT_TRUE(within_one(expected(ev, 441000, true), got));
+}
+
+TEST_F(Offline, SettingsInstrumentFilesAndChannels) {
+    // An instrument file for each instrument.
+    engine_init();
+    i1.wav[0] = 2;
+    i1.vol[1] = 0.5;
+    i1.wav[1] = 1;
+    i1.frq[1] = 7;
+    i1.releaselen = 3001;
+    ASSERT_TRUE(save_instrument_file(path("one.zpk"), i1, nullptr));
+    i1.wav[2] = 3;
+    i1.vol[2] = 0.25;
+    i1.attacklen = 401;
+    ASSERT_TRUE(save_instrument_file(path("two.zpk"), i1, nullptr));
+    track t;
+    for (int i = 0; i < 12; ++i) t.on(i ? 40 : 0, 30 + 6 * i, 127 - 5 * i, i % 2 ? 2 : 0);
+    for (int i = 0; i < 12; ++i) t.on(i ? 7 : 2000, 30 + 6 * i, 0, i % 2 ? 2 : 0);
+    std::string in = file("song.mid", smf(0, 96, {t})), error;
+    auto ev = *read_midi_file(in, 44100, &error);
+    auto setup = [&] {
+        apply_record(*load_instrument_file(path("one.zpk"), nullptr), i1);
+        apply_record(*load_instrument_file(path("two.zpk"), nullptr), i2);
+        multimode = 5;
+        fade1 = 40;
+        fade2 = 80;
+        transpose = -7;
+    };
+    for (auto [channel, arg] : {std::pair{1, "1"}, {3, "3"}, {0, "all"}}) {
+        SCOPED_TRACE(arg);
+        std::string out = path(std::string("ch") + arg + ".wav");
+        ASSERT_EQ(run({"--i1", path("one.zpk"), "--i2", path("two.zpk"), "--mode", "inv-fade",
+                       "--fade1", "40", "--fade2=80", "--transpose", "-7", "--channel", arg, in, out}),
+                  0);
+        auto got = wav(out);
+        auto want = expected(on_channel(ev, channel), 441000, false, setup);
+        EXPECT_EQ(got, want);
+        EXPECT_TRUE(within_one(expected(on_channel(ev, channel), 441000, true, setup), got));
+    }
+}
+
+TEST_F(Offline, TheTailEndsAHeldNote) {
+    track t;
+    t.on(0, 57, 127).on(96, 62, 127); // never released
+    std::string in = file("held.mid", smf(0, 96, {t}));
+    ASSERT_EQ(run({"--quiet", "--tail", "0.5", in, path("a.wav")}), 0);
+    auto got = wav(path("a.wav"));
+    EXPECT_EQ(got.size(), size_t(22050 + 22050));
+    std::string error;
+    EXPECT_EQ(got, expected(*read_midi_file(in, 44100, &error), 22050, false));
+    ASSERT_EQ(run({"--quiet", "--tail", "0", in, path("b.wav")}), 0);
+    EXPECT_EQ(wav(path("b.wav")).size(), 22050u);
+}
+
+TEST_F(Offline, NothingToPlayGivesAnEmptyFile) {
+    track t;
+    t.on(0, 57, 127, 4).on(100, 57, 0, 4); // channel 5 only
+    std::string in = file("other.mid", smf(0, 96, {t}));
+    ASSERT_EQ(run({in, path("a.wav")}), 0);
+    EXPECT_EQ(wav(path("a.wav")).size(), 0u);
+    // A soft note starts no voice: the output ends where it arrives.
+    track soft;
+    soft.on(96, 57, 5);
+    ASSERT_EQ(run({file("soft.mid", smf(0, 96, {soft})), path("b.wav")}), 0);
+    EXPECT_EQ(wav(path("b.wav")), std::vector<int16_t>(22050, 0));
+}
+
+TEST_F(Offline, BadInputEndsWithStatusOneAndTouchesNoOutput) {
+    track t;
+    t.on(0, 57, 127).on(10, 57, 0);
+    std::string good = file("good.mid", smf(0, 96, {t}));
+    std::string junk = file("junk.mid", bytes{'M', 'T', 'h', 'd', 0, 0});
+    std::string short_inst = file("short.zpk", bytes(100, 0));
+    std::string old = file("old.wav", bytes{'k', 'e', 'e', 'p'});
+    struct { std::vector<std::string> args; std::string names; } cases[] = {
+        {{junk, path("new.wav")}, "junk.mid"},
+        {{path("absent.mid"), path("new.wav")}, "absent.mid"},
+        {{"--i2", short_inst, good, path("new.wav")}, "short.zpk"},
+        {{"--i1", path("absent.zpk"), good, path("new.wav")}, "absent.zpk"},
+        {{junk, old}, "junk.mid"},
+        {{good, path("no/folder/new.wav")}, "new.wav"},
+    };
+    for (auto& c : cases) {
+        std::string err;
+        EXPECT_EQ(run(c.args, &err), 1) << c.names;
+        EXPECT_NE(err.find(c.names), std::string::npos) << err;
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+        EXPECT_EQ(err.rfind("synth-render: ", 0), 0u) << err;
+    }
+    EXPECT_FALSE(fs::exists(path("new.wav")));
+    EXPECT_EQ(fs::file_size(old), 4u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 4)
+        << "something was left behind";
+}
+
+TEST_F(Offline, BadOptionsShowTheUsageWithStatusTwo) {
+    track t;
+    t.on(0, 57, 127);
+    std::string in = file("a.mid", smf(0, 96, {t}));
+    const std::vector<std::vector<std::string>> cases = {
+        {},
+        {in},
+        {in, path("a.wav"), path("b.wav")},
+        {"--mode", "6", in, path("a.wav")},
+        {"--mode", "fades", in, path("a.wav")},
+        {"--fade2", "5x", in, path("a.wav")},
+        {"--transpose", "26", in, path("a.wav")},
+        {"--channel", "0", in, path("a.wav")},
+        {"--tail", "nan", in, path("a.wav")},
+        {"--volume", "3", in, path("a.wav")},
+        {in, path("a.wav"), "--i1"},
+    };
+    for (const auto& args : cases) {
+        std::string err;
+        EXPECT_EQ(run(args, &err), 2) << ::testing::PrintToString(args);
+        EXPECT_NE(err.find("usage: synth-render"), std::string::npos) << err;
+    }
+    EXPECT_FALSE(fs::exists(path("a.wav")));
+    EXPECT_EQ(run({"--mode", "split", "--split", "0", "--channel", "16", "--transpose", "-25", "--tail", "1.5",
+                   "--quiet", in, path("a.wav")}),
+              0);
+}
+
+// Progress is shown on a terminal only, once a render takes more than a moment.
+TEST_F(Offline, ProgressOnATerminal) {
+    // A hundred notes held for two minutes (at 120 bpm), every oscillator on:
+    // slow enough to take more than a moment (some seconds).
+    track t;
+    for (int n = 0; n < 100; ++n) t.on(0, n, 127);
+    for (int n = 0; n < 100; ++n) t.on(n ? 0 : 96 * 2 * 120, n, 0);
+    std::string in = file("long.mid", smf(0, 96, {t}));
+    auto on_terminal = [&](std::vector<std::string> args, int* status) {
+        args.insert(args.begin(), SYNTH_RENDER);
+        std::vector<char*> argv;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        int master = -1;
+        pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
+        if (pid == 0) {
+            execv(SYNTH_RENDER, argv.data());
+            _exit(127);
+        }
+        std::string seen;
+        char buf[256];
+        for (ssize_t n; (n = read(master, buf, sizeof buf)) > 0;) seen.append(buf, size_t(n));
+        close(master);
+        waitpid(pid, status, 0);
+        return seen;
+    };
+    engine_init();
+    for (int k = 0; k < OSCILLATORS; ++k) {
+        i1.vol[k] = 0.1;
+        i1.frq[k] = k;
+    }
+    ASSERT_TRUE(save_instrument_file(path("full.zpk"), i1, nullptr));
+    int status = -1;
+    std::string shown = on_terminal({"--i1", path("full.zpk"), in, path("a.wav")}, &status);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << shown;
+    EXPECT_NE(shown.find("synth-render: "), std::string::npos) << shown;
+    EXPECT_NE(shown.find(" s"), std::string::npos) << shown;
+    shown = on_terminal({"--quiet", "--i1", path("full.zpk"), in, path("b.wav")}, &status);
+    EXPECT_EQ(shown, "");
+    EXPECT_EQ(wav(path("a.wav")), wav(path("b.wav")));
+}
+
+// Stopped half-way, it leaves no output and no temporary file behind.
+TEST_F(Offline, AnInterruptedRenderLeavesNothing) {
+    track t;
+    for (int n = 0; n < 100; ++n) t.on(0, n, 127); // held until the ten-minute tail ends
+    std::string in = file("long.mid", smf(0, 96, {t}));
+    engine_init();
+    for (int k = 0; k < OSCILLATORS; ++k) i1.vol[k] = 0.1;
+    ASSERT_TRUE(save_instrument_file(path("full.zpk"), i1, nullptr));
+    std::string out = path("out.wav");
+    std::vector<std::string> args = {SYNTH_RENDER, "--i1", path("full.zpk"), "--tail", "600", in, out};
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid;
+    ASSERT_EQ(posix_spawn(&pid, SYNTH_RENDER, nullptr, nullptr, argv.data(), environ), 0);
+    usleep(300000);
+    kill(pid, SIGINT);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+    EXPECT_FALSE(fs::exists(out));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2)
+        << "a temporary file was left behind";
+}

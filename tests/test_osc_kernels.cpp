@@ -1,0 +1,118 @@
+// The vector oscillator code at the angles where it is easiest to get wrong:
+// the edges of a cycle and of its half, huge angles, and a cosine over the
+// whole range long notes reach.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "engine/engine.h"
+#include "engine/osc_kernels.h"
+
+namespace {
+
+struct code {
+    const char* name;
+    osc_kernel sum;
+};
+
+void PrintTo(const code& c, std::ostream* os) { *os << c.name; }
+
+const code codes[] = {{"sse2", osc_sse2::osc_sum}, {"avx2", osc_avx2::osc_sum},
+                      {"avx512", osc_avx512::osc_sum}};
+
+bool runs_here(const std::string& name) {
+    __builtin_cpu_init();
+    if (name == "avx2") return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+    if (name == "avx512")
+        return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq");
+    return true;
+}
+
+// One voice at 1 Hz with level 1: the kernel's sum is the wave of ph itself.
+std::vector<double> wave_of(osc_kernel k, int wave, std::vector<double> ph) {
+    ph.resize((ph.size() + 7) / 8 * 8, 0.0);
+    std::vector<double> env(ph.size(), 1.0), out(ph.size());
+    const double hz = 1.0;
+    k(wave, osc_block{ph.data(), int(ph.size()), &hz, env.data(), int(ph.size()), 1, out.data()});
+    return out;
+}
+
+// Angles next to whole and half cycles: a few steps of the last bit either side.
+std::vector<double> cycle_edges() {
+    std::mt19937_64 rng(7);
+    std::vector<double> xs;
+    for (int i = 0; i < 4000; ++i) {
+        double m = double(rng() % (i < 2000 ? 100000 : 2147483000)) + 1;
+        for (double base : {m * 6.282, m * 6.282 + 3.141}) {
+            double x = base;
+            for (int j = 0; j < 4; ++j) x = std::nextafter(x, 0.0);
+            for (int j = 0; j < 9; ++j, x = std::nextafter(x, 1e300)) xs.push_back(x);
+        }
+    }
+    for (double x : {0.0, 6.282, 3.141, 2147483648.0 * 6.282, 1e13 + 0.5, 1e15})
+        xs.push_back(x);
+    return xs;
+}
+
+} // namespace
+
+class OscKernel : public ::testing::TestWithParam<code> {
+protected:
+    void SetUp() override {
+        if (!runs_here(GetParam().name)) GTEST_SKIP() << "not on this processor";
+    }
+};
+
+TEST_P(OscKernel, SquareIsExactAtEveryEdge) {
+    auto xs = cycle_edges();
+    auto got = wave_of(GetParam().sum, 1, xs);
+    int wrong = 0;
+    for (size_t i = 0; i < xs.size(); ++i)
+        if (got[i] != sqrwave(xs[i]) && wrong++ < 5)
+            ADD_FAILURE() << "angle " << xs[i] << ": " << got[i] << " instead of " << sqrwave(xs[i]);
+    EXPECT_EQ(wrong, 0);
+}
+
+TEST_P(OscKernel, SawtoothNeverJumpsAtTheWrongSide) {
+    auto xs = cycle_edges();
+    auto got = wave_of(GetParam().sum, 2, xs);
+    for (size_t i = 0; i < xs.size(); ++i)
+        ASSERT_NEAR(got[i], sawwave(xs[i]), 1e-12) << "angle " << xs[i];
+}
+
+TEST_P(OscKernel, CosineOverTheAnglesOfLongNotes) {
+    std::mt19937_64 rng(3);
+    std::vector<double> xs;
+    for (int i = 0; i < 20000; ++i) {
+        double scale = std::pow(10.0, double(rng() % 11)); // up to 10^10
+        xs.push_back(std::ldexp(double(rng() >> 11), -53) * scale);
+    }
+    auto got = wave_of(GetParam().sum, 0, xs);
+    double worst = 0.0;
+    for (size_t i = 0; i < xs.size(); ++i) worst = std::max(worst, std::fabs(got[i] - std::cos(xs[i])));
+    EXPECT_LT(worst, 1e-11);
+}
+
+INSTANTIATE_TEST_SUITE_P(, OscKernel, ::testing::ValuesIn(codes),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(NoiseValues, AreTheGeneratorsInOrder) {
+    for (int n : {0, 1, 7, 8, 9, 16, 999, 1000}) {
+        set_noise_state(12345u + unsigned(n));
+        std::vector<double> want(size_t(n) + 1);
+        for (double& w : want) w = rndwave(0.0);
+        const uint32_t after = noise_state();
+
+        set_noise_state(12345u + unsigned(n));
+        std::vector<double> got(static_cast<size_t>(n));
+        noise_values(got.data(), n);
+        for (int i = 0; i < n; ++i)
+            ASSERT_EQ((got[size_t(i)] / 32767.0) * 2.0 - 1.0, want[size_t(i)]) << n << " " << i;
+        // The generator went exactly n steps: the next value is the (n+1)-th.
+        EXPECT_EQ(rndwave(0.0), want[size_t(n)]) << n;
+        EXPECT_EQ(noise_state(), after);
+    }
+}
