@@ -4,6 +4,9 @@
 // renderer picks the widest one the processor runs.
 #pragma once
 
+#include <array>
+#include <cstdint>
+
 // One oscillator over a block. Sample s of voice v has the angle
 // ph[s] * hz[v] (the same double product the wave functions are given) and
 // the level env[v * stride + s]; a level of 0 adds nothing. The kernel writes
@@ -21,9 +24,47 @@ struct osc_block {
 // wave: 0 sine (cosine of the angle), 1 square, 2 sawtooth.
 using osc_kernel = void (*)(int wave, const osc_block& b);
 
-namespace osc_sse2 { void osc_sum(int wave, const osc_block& b); }
-namespace osc_avx2 { void osc_sum(int wave, const osc_block& b); }
-namespace osc_avx512 { void osc_sum(int wave, const osc_block& b); }
+// The noise oscillators of one instrument for one sample. The generator's
+// draws, from `state` on, go voice by voice and, within a voice, oscillator by
+// oscillator: draw v * oscillators + j has the weight env[v] * gain[j]. The
+// kernel returns the sum of weight times value (0 to 32767) over the
+// voices * oscillators draws; it does not advance the generator.
+struct noise_block {
+    const double* env;  // level of each drawing voice
+    int voices;         // at most NOISE_VOICES
+    const double* gain; // weight per noise oscillator, NOISE_GAINS entries, zero past the last
+    int oscillators;    // 1 to 10
+    uint32_t state;     // the generator before the first draw
+    double* weights;    // room for NOISE_WEIGHTS values (scratch)
+};
+
+constexpr int NOISE_VOICES = 100;
+constexpr int NOISE_GAINS = 16;
+constexpr int NOISE_WEIGHTS = NOISE_VOICES * 10 + NOISE_GAINS + 64;
+
+using noise_kernel = double (*)(const noise_block& b);
+
+namespace osc_sse2 {
+void osc_sum(int wave, const osc_block& b);
+double noise_sum(const noise_block& b);
+}
+namespace osc_avx2 {
+void osc_sum(int wave, const osc_block& b);
+double noise_sum(const noise_block& b);
+}
+namespace osc_avx512 {
+void osc_sum(int wave, const osc_block& b);
+double noise_sum(const noise_block& b);
+}
+
+// The generator k steps on is state * noise_jump.mul[k] + noise_jump.add[k]
+// (arithmetic modulo 2^32), for k = 0 to NOISE_JUMPS - 1.
+constexpr int NOISE_JUMPS = 1025;
+struct noise_steps {
+    alignas(64) uint32_t mul[NOISE_JUMPS];
+    alignas(64) uint32_t add[NOISE_JUMPS];
+};
+extern const noise_steps noise_jump;
 
 // The exact remainder used where a fast one cannot decide (engine.cpp).
 double cycle_remainder(double x);

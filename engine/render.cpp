@@ -56,15 +56,18 @@ alignas(64) double vibcos[BLOCK]; // cos(oscvibrato) of each sample
 // widest code the processor runs replaces it while the program starts.
 const char* kernel_name = "sse2";
 osc_kernel kernel = osc_sse2::osc_sum;
+noise_kernel noise = osc_sse2::noise_sum;
 
 bool pick_kernel() {
     __builtin_cpu_init();
     if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq")) {
         kernel_name = "avx512";
         kernel = osc_avx512::osc_sum;
+        noise = osc_avx512::noise_sum;
     } else if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma")) {
         kernel_name = "avx2";
         kernel = osc_avx2::osc_sum;
+        noise = osc_avx2::noise_sum;
     }
     return true;
 }
@@ -186,36 +189,36 @@ double vibrato_factor(const block& B, int k, int s) {
 }
 
 // Noise of sample s: one draw per voice with a positive level and per noise
-// oscillator, voice by voice. A draw v adds (v / 32767 * 2 - 1) * gain, taken
-// here as v * (gain * 2 / 32767) less the sum of the gains.
+// oscillator, voice by voice. A draw v adds (v / 32767 * 2 - 1) * level * gain,
+// taken here as v * level * (gain * 2 / 32767), less the sum of the levels
+// times the sum of the gains.
 void add_noise(block& B, int s) {
     if (B.noises == 0 || s >= B.visited) return;
     const int M = B.noises;
-    double gain[OSCILLATORS], gains = 0.0;
+    alignas(64) double gain[NOISE_GAINS] = {};
+    double gains = 0.0;
     for (int j = 0; j < M; ++j) {
         const double g = B.vol[B.noise[j]] * vibrato_factor(B, B.noise[j], s);
         gain[j] = g * (2.0 / 32767.0);
         gains += g;
     }
-    int voice[RENDERED_NOTES], count = 0;
-    for (int v = 0; v < B.voices; ++v)
-        if (B.env[v * BLOCK + s] > 0.0) voice[count++] = v;
-    static double drawn[RENDERED_NOTES * OSCILLATORS];
-    noise_values(drawn, count * M);
-    // The voices summed in four independent sums rather than one long chain.
-    double part[4] = {};
-    for (int i = 0; i < count; ++i) {
-        const double* d = drawn + i * M;
-        double t0 = -gains, t1 = 0.0;
-        int j = 0;
-        for (; j + 1 < M; j += 2) {
-            t0 += d[j] * gain[j];
-            t1 += d[j + 1] * gain[j + 1];
+    alignas(64) double level[RENDERED_NOTES];
+    int count = 0;
+    double levels = 0.0;
+    for (int v = 0; v < B.voices; ++v) {
+        const double e = B.env[v * BLOCK + s];
+        if (e > 0.0) {
+            level[count++] = e;
+            levels += e;
         }
-        if (j < M) t0 += d[j] * gain[j];
-        part[i & 3] += B.env[voice[i] * BLOCK + s] * (t0 + t1);
     }
-    B.out[s] += (part[0] + part[1]) + (part[2] + part[3]);
+    if (count == 0) return;
+    alignas(64) static double weights[NOISE_WEIGHTS];
+    const uint32_t state = noise_state();
+    const double drawn = noise(noise_block{level, count, gain, M, state, weights});
+    const int draws = count * M;
+    set_noise_state(state * noise_jump.mul[draws] + noise_jump.add[draws]);
+    B.out[s] += drawn - gains * levels;
 }
 
 // The other waves, all voices at once.
@@ -325,14 +328,17 @@ bool select_oscillator_code(const char* name) {
     __builtin_cpu_init();
     if (std::strcmp(name, "sse2") == 0) {
         kernel = osc_sse2::osc_sum;
+        noise = osc_sse2::noise_sum;
         kernel_name = "sse2";
     } else if (std::strcmp(name, "avx2") == 0 && __builtin_cpu_supports("avx2") &&
                __builtin_cpu_supports("fma")) {
         kernel = osc_avx2::osc_sum;
+        noise = osc_avx2::noise_sum;
         kernel_name = "avx2";
     } else if (std::strcmp(name, "avx512") == 0 && __builtin_cpu_supports("avx512f") &&
                __builtin_cpu_supports("avx512dq")) {
         kernel = osc_avx512::osc_sum;
+        noise = osc_avx512::noise_sum;
         kernel_name = "avx512";
     } else {
         return false;
