@@ -30,17 +30,16 @@ using osc_kernel = void (*)(int wave, const osc_block& b);
 // kernel returns the sum of weight times value (0 to 32767) over the
 // voices * oscillators draws; it does not advance the generator.
 struct noise_block {
-    const double* env;  // level of each drawing voice
+    const double* env;  // level of each drawing voice, then zeros up to a multiple of 4
+    int stride;         // env[v * stride] is voice v's level
     int voices;         // at most NOISE_VOICES
     const double* gain; // weight per noise oscillator, NOISE_GAINS entries, zero past the last
     int oscillators;    // 1 to 10
     uint32_t state;     // the generator before the first draw
-    double* weights;    // room for NOISE_WEIGHTS values (scratch)
 };
 
 constexpr int NOISE_VOICES = 100;
 constexpr int NOISE_GAINS = 16;
-constexpr int NOISE_WEIGHTS = NOISE_VOICES * 10 + NOISE_GAINS + 64;
 
 using noise_kernel = double (*)(const noise_block& b);
 

@@ -25,6 +25,10 @@ namespace {
 
 constexpr int BLOCK = 64;
 constexpr int PAD = 8; // kernels work on multiples of eight samples
+// Distance between two voices' levels: one cache line more than a block, so
+// that the voices' levels of one sample do not all fall into the same few
+// sets of the cache.
+constexpr int STRIDE = BLOCK + 8;
 
 int padded(int n) { return (n + PAD - 1) / PAD * PAD; }
 
@@ -40,7 +44,9 @@ struct block {
     int visited;  // samples [0, visited) had an active voice
     int voices;   // voices that may add sound in this block
     alignas(64) double hz[RENDERED_NOTES];
-    alignas(64) double env[RENDERED_NOTES * BLOCK]; // level per voice and sample
+    alignas(64) double env[(RENDERED_NOTES + 4) * STRIDE]; // level per voice and sample
+    alignas(64) double levels[BLOCK];  // per sample: sum of the levels
+    alignas(64) double audible[BLOCK]; // per sample: voices with a positive level
     alignas(64) double ph[OSCILLATORS][BLOCK];      // time base per sample
     alignas(64) double sum[BLOCK];
     alignas(64) double out[BLOCK];
@@ -145,7 +151,7 @@ void prepare(instrument& I, block& B, int n) {
     B.voices = 0;
     for (int note = 0; note < RENDERED_NOTES; ++note) {
         if (I.velocity[note] == 0) continue;
-        double* e = B.env + B.voices * BLOCK;
+        double* e = B.env + B.voices * STRIDE;
         bool audible;
         const int active = run_voice(I.envpos[note], I.velocity[note], I.fadecount[note],
                                      noteon[note] == 0, E, e, n, &audible);
@@ -188,6 +194,21 @@ double vibrato_factor(const block& B, int k, int s) {
     return 1.0 - (0.5 + 0.5 * vibcos[s]) * B.vib[k];
 }
 
+// Per sample of the block: the sum of the voices' levels and how many of them
+// are positive. Also clears the four rows of levels after the last voice.
+void sum_levels(block& B) {
+    const int np = padded(B.visited);
+    for (int s = 0; s < np; ++s) B.levels[s] = B.audible[s] = 0.0;
+    for (int v = 0; v < B.voices; ++v) {
+        const double* e = B.env + v * STRIDE;
+        for (int s = 0; s < np; ++s) {
+            B.levels[s] += e[s];
+            B.audible[s] += e[s] > 0.0 ? 1.0 : 0.0;
+        }
+    }
+    for (int s = 0; s < 4 * STRIDE; ++s) B.env[B.voices * STRIDE + s] = 0.0;
+}
+
 // Noise of sample s: one draw per voice with a positive level and per noise
 // oscillator, voice by voice. A draw v adds (v / 32767 * 2 - 1) * level * gain,
 // taken here as v * level * (gain * 2 / 32767), less the sum of the levels
@@ -202,23 +223,26 @@ void add_noise(block& B, int s) {
         gain[j] = g * (2.0 / 32767.0);
         gains += g;
     }
-    alignas(64) double level[RENDERED_NOTES];
-    int count = 0;
-    double levels = 0.0;
-    for (int v = 0; v < B.voices; ++v) {
-        const double e = B.env[v * BLOCK + s];
-        if (e > 0.0) {
-            level[count++] = e;
-            levels += e;
-        }
-    }
-    if (count == 0) return;
-    alignas(64) static double weights[NOISE_WEIGHTS];
     const uint32_t state = noise_state();
-    const double drawn = noise(noise_block{level, count, gain, M, state, weights});
-    const int draws = count * M;
+    noise_block nb{B.env + s, STRIDE, B.voices, gain, M, state};
+    alignas(64) double level[RENDERED_NOTES + 4];
+    if (B.audible[s] != double(B.voices)) { // only the voices with a positive level draw
+        int count = 0;
+        for (int v = 0; v < B.voices; ++v) {
+            const double e = B.env[v * STRIDE + s];
+            level[count] = e;
+            count += e > 0.0;
+        }
+        for (int v = count; v < count + 3; ++v) level[v] = 0.0;
+        nb.env = level;
+        nb.stride = 1;
+        nb.voices = count;
+    }
+    if (nb.voices == 0) return;
+    const double drawn = noise(nb);
+    const int draws = nb.voices * M;
     set_noise_state(state * noise_jump.mul[draws] + noise_jump.add[draws]);
-    B.out[s] += drawn - gains * levels;
+    B.out[s] += drawn - gains * B.levels[s];
 }
 
 // The other waves, all voices at once.
@@ -227,7 +251,7 @@ void add_oscillators(block& B) {
     const int np = padded(B.visited);
     for (int k = 0; k < OSCILLATORS; ++k) {
         if (B.wav[k] < 0 || B.wav[k] == 3) continue;
-        kernel(B.wav[k], osc_block{B.ph[k], np, B.hz, B.env, BLOCK, B.voices, B.sum});
+        kernel(B.wav[k], osc_block{B.ph[k], np, B.hz, B.env, STRIDE, B.voices, B.sum});
         for (int s = 0; s < B.visited; ++s)
             B.out[s] += B.sum[s] * (B.vol[k] * vibrato_factor(B, k, s));
     }
@@ -239,6 +263,7 @@ double render_normal(instrument* in) {
     block& B = blocks[0];
     vibcos[0] = std::cos(oscvibrato);
     prepare(*in, B, 1);
+    if (B.noises) sum_levels(B);
     add_noise(B, 0);
     add_oscillators(B);
     return B.out[0];
@@ -275,11 +300,14 @@ int render_both(int16_t* out, int n, double* vibrato_after) {
     }
     prepare(i1, B1, n);
     prepare(i2, B2, n);
-    if (B1.noises || B2.noises)
+    if (B1.noises || B2.noises) {
+        if (B1.noises) sum_levels(B1);
+        if (B2.noises) sum_levels(B2);
         for (int s = 0; s < n; ++s) {
             add_noise(B1, s);
             add_noise(B2, s);
         }
+    }
     add_oscillators(B1);
     add_oscillators(B2);
     for (int s = 0; s < n; ++s) {
