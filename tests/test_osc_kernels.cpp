@@ -16,12 +16,14 @@ namespace {
 struct code {
     const char* name;
     osc_kernel sum;
+    noise_kernel noise;
 };
 
 void PrintTo(const code& c, std::ostream* os) { *os << c.name; }
 
-const code codes[] = {{"sse2", osc_sse2::osc_sum}, {"avx2", osc_avx2::osc_sum},
-                      {"avx512", osc_avx512::osc_sum}};
+const code codes[] = {{"sse2", osc_sse2::osc_sum, osc_sse2::noise_sum},
+                      {"avx2", osc_avx2::osc_sum, osc_avx2::noise_sum},
+                      {"avx512", osc_avx512::osc_sum, osc_avx512::noise_sum}};
 
 bool runs_here(const std::string& name) {
     __builtin_cpu_init();
@@ -96,8 +98,49 @@ TEST_P(OscKernel, CosineOverTheAnglesOfLongNotes) {
     EXPECT_LT(worst, 1e-11);
 }
 
+// Every count of noise oscillators, voice counts on both sides of the four
+// voices drawn side by side, levels side by side and a block apart: the sum
+// of the draws in generator order, each weighed by its voice and oscillator.
+TEST_P(OscKernel, NoiseWeighsTheDrawsInGeneratorOrder) {
+    std::mt19937 rng(11);
+    std::uniform_real_distribution<double> level(0.01, 25.4), gain(0.0, 2.0 / 32767.0);
+    for (int stride : {1, 72})
+        for (int oscillators = 1; oscillators <= OSCILLATORS; ++oscillators)
+            for (int voices : {1, 2, 3, 4, 5, 7, 8, 9, 63, 99, 100}) {
+                std::vector<double> env(size_t((voices + 3) * stride), 0.0);
+                for (int v = 0; v < voices; ++v) env[size_t(v * stride)] = level(rng);
+                double g[NOISE_GAINS] = {};
+                for (int j = 0; j < oscillators; ++j) g[j] = gain(rng);
+                const uint32_t state = rng();
+
+                uint32_t s = state;
+                double want = 0.0, scale = 0.0;
+                for (int v = 0; v < voices; ++v)
+                    for (int j = 0; j < oscillators; ++j) {
+                        s = s * 214013u + 2531011u;
+                        const double w = env[size_t(v * stride)] * g[j];
+                        want += w * double((s >> 16) & 0x7FFF);
+                        scale += w * 32767.0;
+                    }
+                const double got =
+                    GetParam().noise(noise_block{env.data(), stride, voices, g, oscillators, state});
+                ASSERT_NEAR(got, want, scale * 1e-14)
+                    << oscillators << " oscillators, " << voices << " voices, stride " << stride;
+            }
+}
+
 INSTANTIATE_TEST_SUITE_P(, OscKernel, ::testing::ValuesIn(codes),
                          [](const auto& info) { return std::string(info.param.name); });
+
+TEST(NoiseJumps, AreThatManyStepsOfTheGenerator) {
+    for (uint32_t start : {0u, 1u, 0x7FFF0000u, 0xFFFFFFFFu, 123456789u}) {
+        uint32_t s = start;
+        for (int k = 0; k < NOISE_JUMPS; ++k) {
+            ASSERT_EQ(start * noise_jump.mul[k] + noise_jump.add[k], s) << start << " " << k;
+            s = s * 214013u + 2531011u;
+        }
+    }
+}
 
 TEST(NoiseValues, AreTheGeneratorsInOrder) {
     for (int n : {0, 1, 7, 8, 9, 16, 999, 1000}) {
