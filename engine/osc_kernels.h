@@ -43,17 +43,23 @@ constexpr int NOISE_GAINS = 16;
 
 using noise_kernel = double (*)(const noise_block& b);
 
+// out[i] = cos(x[i]) to 1e-12 for 0 <= x[i] < 10^10, i < n; n a multiple of 8.
+using cosine_kernel = void (*)(const double* x, double* out, int n);
+
 namespace osc_sse2 {
 void osc_sum(int wave, const osc_block& b);
 double noise_sum(const noise_block& b);
+void cosines(const double* x, double* out, int n);
 }
 namespace osc_avx2 {
 void osc_sum(int wave, const osc_block& b);
 double noise_sum(const noise_block& b);
+void cosines(const double* x, double* out, int n);
 }
 namespace osc_avx512 {
 void osc_sum(int wave, const osc_block& b);
 double noise_sum(const noise_block& b);
+void cosines(const double* x, double* out, int n);
 }
 
 // The generator k steps on is state * noise_jump.mul[k] + noise_jump.add[k]

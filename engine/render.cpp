@@ -17,6 +17,7 @@
 // is allocated, locked or waited for.
 #include <cmath>
 #include <cstring>
+#include <emmintrin.h>
 
 #include "engine/engine.h"
 #include "engine/osc_kernels.h"
@@ -63,6 +64,7 @@ alignas(64) double vibcos[BLOCK]; // cos(oscvibrato) of each sample
 const char* kernel_name = "sse2";
 osc_kernel kernel = osc_sse2::osc_sum;
 noise_kernel noise = osc_sse2::noise_sum;
+cosine_kernel cosines = osc_sse2::cosines;
 
 bool pick_kernel() {
     __builtin_cpu_init();
@@ -70,10 +72,12 @@ bool pick_kernel() {
         kernel_name = "avx512";
         kernel = osc_avx512::osc_sum;
         noise = osc_avx512::noise_sum;
+        cosines = osc_avx512::cosines;
     } else if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma")) {
         kernel_name = "avx2";
         kernel = osc_avx2::osc_sum;
         noise = osc_avx2::noise_sum;
+        cosines = osc_avx2::cosines;
     }
     return true;
 }
@@ -149,8 +153,18 @@ void prepare(instrument& I, block& B, int n) {
     B.n = n;
     B.visited = 0;
     B.voices = 0;
-    for (int note = 0; note < RENDERED_NOTES; ++note) {
-        if (I.velocity[note] == 0) continue;
+    // The notes with a voice on, four at a time: the work below is in
+    // proportion to the voices on, not to the notes.
+    static_assert(RENDERED_NOTES % 4 == 0 && RENDERED_NOTES <= 128);
+    uint64_t on[2] = {0, 0};
+    for (int i = 0; i < RENDERED_NOTES; i += 4) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(I.velocity + i));
+        const int off = _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(v, _mm_setzero_si128())));
+        on[i >> 6] |= uint64_t(off ^ 0xF) << (i & 63);
+    }
+    for (int w = 0; w < 2; ++w)
+    for (uint64_t bits = on[w]; bits; bits &= bits - 1) {
+        const int note = w * 64 + __builtin_ctzll(bits);
         double* e = B.env + B.voices * STRIDE;
         bool audible;
         const int active = run_voice(I.envpos[note], I.velocity[note], I.fadecount[note],
@@ -177,14 +191,27 @@ void prepare(instrument& I, block& B, int n) {
     }
     // The time base advances every sample and is cleared after a sample with
     // no active voice; such a sample ends the sounding part of the block. The
-    // ten oscillators advance side by side (each one's additions in order).
+    // ten oscillators advance side by side, two to a vector (each one's
+    // additions in order); only the waves the kernels sum keep theirs.
+    static_assert(OSCILLATORS % 2 == 0);
+    typedef double v2 __attribute__((vector_size(16)));
+    v2 p[OSCILLATORS / 2], st[OSCILLATORS / 2];
+    for (int i = 0; i < OSCILLATORS / 2; ++i) {
+        p[i] = v2{ph[2 * i], ph[2 * i + 1]};
+        st[i] = v2{step[2 * i], step[2 * i + 1]};
+    }
+    alignas(16) static double times[BLOCK][OSCILLATORS];
     for (int s = 0; s < B.visited; ++s)
-        for (int k = 0; k < OSCILLATORS; ++k) {
-            ph[k] = ph[k] + step[k];
-            B.ph[k][s] = ph[k];
+        for (int i = 0; i < OSCILLATORS / 2; ++i) {
+            p[i] = p[i] + st[i];
+            __builtin_memcpy(&times[s][2 * i], &p[i], sizeof p[i]);
         }
     for (int k = 0; k < OSCILLATORS; ++k) {
-        for (int s = B.visited; s < np; ++s) B.ph[k][s] = 0.0;
+        ph[k] = p[k / 2][k % 2];
+        if (B.wav[k] >= 0 && B.wav[k] < 3) {
+            for (int s = 0; s < B.visited; ++s) B.ph[k][s] = times[s][k];
+            for (int s = B.visited; s < np; ++s) B.ph[k][s] = 0.0;
+        }
         I.phase[k] = B.visited == n ? ph[k] : 0.0;
     }
     for (int s = 0; s < np; ++s) B.out[s] = 0.0;
@@ -280,24 +307,17 @@ int render_both(int16_t* out, int n, double* vibrato_after) {
     const double vstep = CYCLE / (double(outhertz) / 5.0);
     block& B1 = blocks[0];
     block& B2 = blocks[1];
-    // cos(oscvibrato) of each sample: rotated on from one exact value per
-    // block (and after each wrap of the phase), good to 1e-14.
-    const double rc = std::cos(vstep), rs = std::sin(vstep);
-    double ov = oscvibrato, c = std::cos(ov), sn = std::sin(ov);
+    // The vibrato phase of each sample, and its cosine.
+    alignas(64) double angle[BLOCK];
+    double ov = oscvibrato;
     for (int s = 0; s < n; ++s) {
-        vibcos[s] = c;
+        angle[s] = ov;
         ov = ov + vstep;
-        if (ov >= CYCLE) {
-            ov = ov - CYCLE;
-            c = std::cos(ov);
-            sn = std::sin(ov);
-        } else {
-            const double c2 = c * rc - sn * rs;
-            sn = sn * rc + c * rs;
-            c = c2;
-        }
+        if (ov >= CYCLE) ov = ov - CYCLE;
         vibrato_after[s] = ov;
     }
+    for (int s = n; s < padded(n); ++s) angle[s] = 0.0;
+    cosines(angle, vibcos, padded(n));
     prepare(i1, B1, n);
     prepare(i2, B2, n);
     if (B1.noises || B2.noises) {
@@ -357,16 +377,19 @@ bool select_oscillator_code(const char* name) {
     if (std::strcmp(name, "sse2") == 0) {
         kernel = osc_sse2::osc_sum;
         noise = osc_sse2::noise_sum;
+        cosines = osc_sse2::cosines;
         kernel_name = "sse2";
     } else if (std::strcmp(name, "avx2") == 0 && __builtin_cpu_supports("avx2") &&
                __builtin_cpu_supports("fma")) {
         kernel = osc_avx2::osc_sum;
         noise = osc_avx2::noise_sum;
+        cosines = osc_avx2::cosines;
         kernel_name = "avx2";
     } else if (std::strcmp(name, "avx512") == 0 && __builtin_cpu_supports("avx512f") &&
                __builtin_cpu_supports("avx512dq")) {
         kernel = osc_avx512::osc_sum;
         noise = osc_avx512::noise_sum;
+        cosines = osc_avx512::cosines;
         kernel_name = "avx512";
     } else {
         return false;
