@@ -9,8 +9,9 @@
 
 // One oscillator over a block. Sample s of voice v has the angle
 // ph[s] * hz[v] (the same double product the wave functions are given) and
-// the level env[v * stride + s]; a level of 0 adds nothing. The kernel writes
-// sum[s] = sum over v of env * wave(angle) for s < n.
+// the level env[v * stride + s]; a level of 0 adds nothing. For s < n the
+// kernel adds to out[s] the sum over v of env * wave(angle), times
+// vol * (1 - (0.5 + 0.5 * vibcos[s]) * vib) (times vol alone without vibcos).
 struct osc_block {
     const double* ph;  // time base per sample
     int n;             // samples, a multiple of 8
@@ -18,7 +19,10 @@ struct osc_block {
     const double* env; // levels, stride entries per voice
     int stride;
     int voices;
-    double* sum;
+    double* out;
+    double vol = 1.0;
+    double vib = 0.0;
+    const double* vibcos = nullptr; // cosine of the vibrato phase per sample
 };
 
 // wave: 0 sine (cosine of the angle), 1 square, 2 sawtooth.

@@ -49,7 +49,6 @@ struct block {
     alignas(64) double levels[BLOCK];  // per sample: sum of the levels
     alignas(64) double audible[BLOCK]; // per sample: voices with a positive level
     alignas(64) double ph[OSCILLATORS][BLOCK];      // time base per sample
-    alignas(64) double sum[BLOCK];
     alignas(64) double out[BLOCK];
     double vol[OSCILLATORS], vib[OSCILLATORS];
     int wav[OSCILLATORS];
@@ -278,9 +277,8 @@ void add_oscillators(block& B) {
     const int np = padded(B.visited);
     for (int k = 0; k < OSCILLATORS; ++k) {
         if (B.wav[k] < 0 || B.wav[k] == 3) continue;
-        kernel(B.wav[k], osc_block{B.ph[k], np, B.hz, B.env, STRIDE, B.voices, B.sum});
-        for (int s = 0; s < B.visited; ++s)
-            B.out[s] += B.sum[s] * (B.vol[k] * vibrato_factor(B, k, s));
+        kernel(B.wav[k], osc_block{B.ph[k], np, B.hz, B.env, STRIDE, B.voices, B.out, B.vol[k],
+                                   B.vib[k], vibcos});
     }
 }
 
