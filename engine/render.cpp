@@ -199,18 +199,23 @@ void prepare(instrument& I, block& B, int n) {
         p[i] = v2{ph[2 * i], ph[2 * i + 1]};
         st[i] = v2{step[2 * i], step[2 * i + 1]};
     }
-    alignas(16) static double times[BLOCK][OSCILLATORS];
+    // Which of each pair's time bases are kept: bit 0 the first, bit 1 the second.
+    int keep[OSCILLATORS / 2];
+    for (int i = 0; i < OSCILLATORS / 2; ++i) {
+        keep[i] = 0;
+        for (int h = 0; h < 2; ++h)
+            if (B.wav[2 * i + h] >= 0 && B.wav[2 * i + h] < 3) keep[i] |= 1 << h;
+    }
     for (int s = 0; s < B.visited; ++s)
         for (int i = 0; i < OSCILLATORS / 2; ++i) {
             p[i] = p[i] + st[i];
-            __builtin_memcpy(&times[s][2 * i], &p[i], sizeof p[i]);
+            if (keep[i] & 1) _mm_storel_pd(&B.ph[2 * i][s], p[i]);
+            if (keep[i] & 2) _mm_storeh_pd(&B.ph[2 * i + 1][s], p[i]);
         }
     for (int k = 0; k < OSCILLATORS; ++k) {
         ph[k] = p[k / 2][k % 2];
-        if (B.wav[k] >= 0 && B.wav[k] < 3) {
-            for (int s = 0; s < B.visited; ++s) B.ph[k][s] = times[s][k];
+        if (keep[k / 2] & (1 << (k % 2)))
             for (int s = B.visited; s < np; ++s) B.ph[k][s] = 0.0;
-        }
         I.phase[k] = B.visited == n ? ph[k] : 0.0;
     }
     for (int s = 0; s < np; ++s) B.out[s] = 0.0;
