@@ -1,10 +1,10 @@
-// The renderer's inner loop: one oscillator summed over the voices of one
-// instrument for a block of samples. Compiled once per instruction set
+// The renderer's inner loops: one oscillator summed over the voices of one
+// instrument for a block of samples, the noise of one sample, and the
+// vibrato cosines of a block. Compiled once per instruction set
 // (osc_sse2.cpp, osc_avx2.cpp, osc_avx512.cpp from osc_kernel.inc); the
 // renderer picks the widest one the processor runs.
 #pragma once
 
-#include <array>
 #include <cstdint>
 
 // One oscillator over a block. Sample s of voice v has the angle
@@ -36,13 +36,12 @@ using osc_kernel = void (*)(int wave, const osc_block& b);
 struct noise_block {
     const double* env;  // level of each drawing voice, then zeros up to a multiple of 4
     int stride;         // env[v * stride] is voice v's level
-    int voices;         // at most NOISE_VOICES
+    int voices;
     const double* gain; // weight per noise oscillator, NOISE_GAINS entries, zero past the last
     int oscillators;    // 1 to 10
     uint32_t state;     // the generator before the first draw
 };
 
-constexpr int NOISE_VOICES = 100;
 constexpr int NOISE_GAINS = 16;
 
 using noise_kernel = double (*)(const noise_block& b);

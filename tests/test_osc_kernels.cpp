@@ -17,13 +17,14 @@ struct code {
     const char* name;
     osc_kernel sum;
     noise_kernel noise;
+    cosine_kernel cosines;
 };
 
 void PrintTo(const code& c, std::ostream* os) { *os << c.name; }
 
-const code codes[] = {{"sse2", osc_sse2::osc_sum, osc_sse2::noise_sum},
-                      {"avx2", osc_avx2::osc_sum, osc_avx2::noise_sum},
-                      {"avx512", osc_avx512::osc_sum, osc_avx512::noise_sum}};
+const code codes[] = {{"sse2", osc_sse2::osc_sum, osc_sse2::noise_sum, osc_sse2::cosines},
+                      {"avx2", osc_avx2::osc_sum, osc_avx2::noise_sum, osc_avx2::cosines},
+                      {"avx512", osc_avx512::osc_sum, osc_avx512::noise_sum, osc_avx512::cosines}};
 
 bool runs_here(const std::string& name) {
     __builtin_cpu_init();
@@ -96,6 +97,15 @@ TEST_P(OscKernel, CosineOverTheAnglesOfLongNotes) {
     double worst = 0.0;
     for (size_t i = 0; i < xs.size(); ++i) worst = std::max(worst, std::fabs(got[i] - std::cos(xs[i])));
     EXPECT_LT(worst, 1e-11);
+}
+
+// The vibrato's cosines: one cycle of phases, both ends included.
+TEST_P(OscKernel, VibratoCosinesOverOneCycle) {
+    std::vector<double> xs(4096), got(4096);
+    for (size_t i = 0; i < xs.size(); ++i) xs[i] = 6.282 * double(i) / double(xs.size() - 1);
+    xs[1] = std::nextafter(6.282, 0.0);
+    GetParam().cosines(xs.data(), got.data(), int(xs.size()));
+    for (size_t i = 0; i < xs.size(); ++i) ASSERT_NEAR(got[i], std::cos(xs[i]), 1e-12) << xs[i];
 }
 
 // Every count of noise oscillators, voice counts on both sides of the four
