@@ -289,6 +289,37 @@ void add_oscillators(block& B) {
 
 } // namespace
 
+// to_sample of two sums, in the low two 32-bit lanes: x256, clipped to the
+// 16-bit range (a sum that is not a number gives 0), truncated toward zero.
+namespace {
+
+__m128i to_samples(__m128d sum) {
+    const __m128d x = _mm_mul_pd(sum, _mm_set1_pd(256.0));
+    const __m128d number = _mm_cmpord_pd(x, x);
+    // max and min give their second operand where the first is not a number
+    const __m128d c = _mm_min_pd(_mm_max_pd(x, _mm_set1_pd(-32768.0)), _mm_set1_pd(32767.0));
+    return _mm_cvttpd_epi32(_mm_and_pd(c, number));
+}
+
+} // namespace
+
+void mix_to_samples(const double* a, const double* b, int16_t* out, int n) {
+    int s = 0;
+    for (; s + 8 <= n; s += 8) { // (0 + a) + b and a + b differ only in the sign of a zero
+        __m128i v[4];
+        for (int i = 0; i < 4; ++i)
+            v[i] = to_samples(_mm_add_pd(_mm_loadu_pd(a + s + 2 * i), _mm_loadu_pd(b + s + 2 * i)));
+        const __m128i lo = _mm_unpacklo_epi64(v[0], v[1]), hi = _mm_unpacklo_epi64(v[2], v[3]);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + s), _mm_packs_epi32(lo, hi));
+    }
+    for (; s < n; ++s) {
+        double sum = 0.0;
+        sum = sum + a[s];
+        sum = sum + b[s];
+        out[s] = to_sample(sum);
+    }
+}
+
 double render_normal(instrument* in) {
     block& B = blocks[0];
     vibcos[0] = std::cos(oscvibrato);
@@ -333,12 +364,7 @@ int render_both(int16_t* out, int n, double* vibrato_after) {
     }
     add_oscillators(B1);
     add_oscillators(B2);
-    for (int s = 0; s < n; ++s) {
-        double sum = 0.0;
-        sum = sum + B1.out[s];
-        sum = sum + B2.out[s];
-        out[s] = to_sample(sum);
-    }
+    mix_to_samples(B1.out, B2.out, out, n);
     return B1.visited > B2.visited ? B1.visited : B2.visited;
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -167,5 +168,41 @@ TEST(NoiseValues, AreTheGeneratorsInOrder) {
         // The generator went exactly n steps: the next value is the (n+1)-th.
         EXPECT_EQ(rndwave(0.0), want[size_t(n)]) << n;
         EXPECT_EQ(noise_state(), after);
+    }
+}
+
+// The mix of both instruments, eight samples at a time, sample for sample as
+// to_sample gives it, and nothing written past the last sample.
+TEST(MixToSamples, AgreesWithToSampleAtTheEdges) {
+    const double inf = std::numeric_limits<double>::infinity();
+    std::vector<double> edges = {0.0, -0.0, 1e-300, -1e-300, 0.5 / 256, -0.5 / 256, 1.0 / 256,
+                                 -1.0 / 256, 127.99609375, 127.996, 128.0, 1e300, -128.0,
+                                 -128.001, -127.999, -1e300, inf, -inf,
+                                 std::numeric_limits<double>::quiet_NaN(), 25.2, -25.2};
+    for (double x : {127.99609375, -128.0, 1.0 / 256, -1.0 / 256}) {
+        edges.push_back(std::nextafter(x, inf));
+        edges.push_back(std::nextafter(x, -inf));
+    }
+    std::mt19937 rng(5);
+    std::vector<double> a, b;
+    for (double x : edges)
+        for (double y : edges) {
+            a.push_back(x);
+            b.push_back(y);
+        }
+    for (int i = 0; i < 2000; ++i) {
+        a.push_back(std::uniform_real_distribution<double>(-140.0, 140.0)(rng));
+        b.push_back(std::uniform_real_distribution<double>(-20.0, 20.0)(rng));
+    }
+    for (int n : {0, 1, 7, 8, 9, 15, 16, int(a.size())}) {
+        std::vector<int16_t> out(size_t(n) + 8, 12345);
+        mix_to_samples(a.data(), b.data(), out.data(), n);
+        for (int i = 0; i < n; ++i) {
+            double sum = 0.0;
+            sum = sum + a[size_t(i)];
+            sum = sum + b[size_t(i)];
+            ASSERT_EQ(out[size_t(i)], to_sample(sum)) << a[size_t(i)] << " + " << b[size_t(i)];
+        }
+        for (size_t i = size_t(n); i < out.size(); ++i) ASSERT_EQ(out[i], 12345) << "past " << n;
     }
 }
