@@ -289,10 +289,10 @@ void add_oscillators(block& B) {
 
 } // namespace
 
-// to_sample of two sums, in the low two 32-bit lanes: x256, clipped to the
-// 16-bit range (a sum that is not a number gives 0), truncated toward zero.
 namespace {
 
+// to_sample of two sums, in the low two 32-bit lanes: x256, clipped to the
+// 16-bit range (a sum that is not a number gives 0), truncated toward zero.
 __m128i to_samples(__m128d sum) {
     const __m128d x = _mm_mul_pd(sum, _mm_set1_pd(256.0));
     const __m128d number = _mm_cmpord_pd(x, x);
