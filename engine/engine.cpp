@@ -1,4 +1,5 @@
 #include "engine/engine.h"
+#include "engine/osc_kernels.h"
 
 #include <cmath>
 #include <cstring>
@@ -119,7 +120,21 @@ constexpr uint32_t NOISE_MUL = 214013u, NOISE_ADD = 2531011u;
 
 double noise_value(uint32_t state) { return (int((state >> 16) & 0x7FFF) / 32767.0) * 2.0 - 1.0; }
 
+constexpr noise_steps jumps() {
+    noise_steps j{};
+    uint32_t mul = 1, add = 0;
+    for (int k = 0; k < NOISE_JUMPS; ++k) {
+        j.mul[k] = mul;
+        j.add[k] = add;
+        mul = mul * NOISE_MUL;
+        add = add * NOISE_MUL + NOISE_ADD;
+    }
+    return j;
+}
+
 } // namespace
+
+constinit const noise_steps noise_jump = jumps();
 
 double rndwave(double) {
     rng = rng * NOISE_MUL + NOISE_ADD;

@@ -133,6 +133,8 @@ bool select_oscillator_code(const char* name);
 // A sum of both instruments as a 16-bit sample: x256, truncated toward zero,
 // clipped to the 16-bit range; a non-finite sum is silence.
 int16_t to_sample(double sum);
+// out[i] = to_sample(0 + a[i] + b[i]) for i < n, eight at a time.
+void mix_to_samples(const double* a, const double* b, int16_t* out, int n);
 
 // The stream callback: fills len / 2 signed 16-bit samples.
 struct FSOUND_STREAM;

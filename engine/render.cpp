@@ -17,6 +17,7 @@
 // is allocated, locked or waited for.
 #include <cmath>
 #include <cstring>
+#include <emmintrin.h>
 
 #include "engine/engine.h"
 #include "engine/osc_kernels.h"
@@ -25,6 +26,10 @@ namespace {
 
 constexpr int BLOCK = 64;
 constexpr int PAD = 8; // kernels work on multiples of eight samples
+// Distance between two voices' levels: one cache line more than a block, so
+// that the voices' levels of one sample do not all fall into the same few
+// sets of the cache.
+constexpr int STRIDE = BLOCK + 8;
 
 int padded(int n) { return (n + PAD - 1) / PAD * PAD; }
 
@@ -40,9 +45,10 @@ struct block {
     int visited;  // samples [0, visited) had an active voice
     int voices;   // voices that may add sound in this block
     alignas(64) double hz[RENDERED_NOTES];
-    alignas(64) double env[RENDERED_NOTES * BLOCK]; // level per voice and sample
+    alignas(64) double env[(RENDERED_NOTES + 4) * STRIDE]; // level per voice and sample
+    alignas(64) double levels[BLOCK];  // per sample: sum of the levels
+    alignas(64) double audible[BLOCK]; // per sample: voices with a positive level
     alignas(64) double ph[OSCILLATORS][BLOCK];      // time base per sample
-    alignas(64) double sum[BLOCK];
     alignas(64) double out[BLOCK];
     double vol[OSCILLATORS], vib[OSCILLATORS];
     int wav[OSCILLATORS];
@@ -56,15 +62,21 @@ alignas(64) double vibcos[BLOCK]; // cos(oscvibrato) of each sample
 // widest code the processor runs replaces it while the program starts.
 const char* kernel_name = "sse2";
 osc_kernel kernel = osc_sse2::osc_sum;
+noise_kernel noise = osc_sse2::noise_sum;
+cosine_kernel cosines = osc_sse2::cosines;
 
 bool pick_kernel() {
     __builtin_cpu_init();
     if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq")) {
         kernel_name = "avx512";
         kernel = osc_avx512::osc_sum;
+        noise = osc_avx512::noise_sum;
+        cosines = osc_avx512::cosines;
     } else if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma")) {
         kernel_name = "avx2";
         kernel = osc_avx2::osc_sum;
+        noise = osc_avx2::noise_sum;
+        cosines = osc_avx2::cosines;
     }
     return true;
 }
@@ -140,9 +152,19 @@ void prepare(instrument& I, block& B, int n) {
     B.n = n;
     B.visited = 0;
     B.voices = 0;
-    for (int note = 0; note < RENDERED_NOTES; ++note) {
-        if (I.velocity[note] == 0) continue;
-        double* e = B.env + B.voices * BLOCK;
+    // The notes with a voice on, four at a time: the work below is in
+    // proportion to the voices on, not to the notes.
+    static_assert(RENDERED_NOTES % 4 == 0 && RENDERED_NOTES <= 128);
+    uint64_t on[2] = {0, 0};
+    for (int i = 0; i < RENDERED_NOTES; i += 4) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(I.velocity + i));
+        const int off = _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(v, _mm_setzero_si128())));
+        on[i >> 6] |= uint64_t(off ^ 0xF) << (i & 63);
+    }
+    for (int w = 0; w < 2; ++w)
+    for (uint64_t bits = on[w]; bits; bits &= bits - 1) {
+        const int note = w * 64 + __builtin_ctzll(bits);
+        double* e = B.env + B.voices * STRIDE;
         bool audible;
         const int active = run_voice(I.envpos[note], I.velocity[note], I.fadecount[note],
                                      noteon[note] == 0, E, e, n, &audible);
@@ -168,14 +190,32 @@ void prepare(instrument& I, block& B, int n) {
     }
     // The time base advances every sample and is cleared after a sample with
     // no active voice; such a sample ends the sounding part of the block. The
-    // ten oscillators advance side by side (each one's additions in order).
+    // ten oscillators advance side by side, two to a vector (each one's
+    // additions in order); only the waves the kernels sum keep theirs.
+    static_assert(OSCILLATORS % 2 == 0);
+    typedef double v2 __attribute__((vector_size(16)));
+    v2 p[OSCILLATORS / 2], st[OSCILLATORS / 2];
+    for (int i = 0; i < OSCILLATORS / 2; ++i) {
+        p[i] = v2{ph[2 * i], ph[2 * i + 1]};
+        st[i] = v2{step[2 * i], step[2 * i + 1]};
+    }
+    // Which of each pair's time bases are kept: bit 0 the first, bit 1 the second.
+    int keep[OSCILLATORS / 2];
+    for (int i = 0; i < OSCILLATORS / 2; ++i) {
+        keep[i] = 0;
+        for (int h = 0; h < 2; ++h)
+            if (B.wav[2 * i + h] >= 0 && B.wav[2 * i + h] < 3) keep[i] |= 1 << h;
+    }
     for (int s = 0; s < B.visited; ++s)
-        for (int k = 0; k < OSCILLATORS; ++k) {
-            ph[k] = ph[k] + step[k];
-            B.ph[k][s] = ph[k];
+        for (int i = 0; i < OSCILLATORS / 2; ++i) {
+            p[i] = p[i] + st[i];
+            if (keep[i] & 1) _mm_storel_pd(&B.ph[2 * i][s], p[i]);
+            if (keep[i] & 2) _mm_storeh_pd(&B.ph[2 * i + 1][s], p[i]);
         }
     for (int k = 0; k < OSCILLATORS; ++k) {
-        for (int s = B.visited; s < np; ++s) B.ph[k][s] = 0.0;
+        ph[k] = p[k / 2][k % 2];
+        if (keep[k / 2] & (1 << (k % 2)))
+            for (int s = B.visited; s < np; ++s) B.ph[k][s] = 0.0;
         I.phase[k] = B.visited == n ? ph[k] : 0.0;
     }
     for (int s = 0; s < np; ++s) B.out[s] = 0.0;
@@ -185,37 +225,55 @@ double vibrato_factor(const block& B, int k, int s) {
     return 1.0 - (0.5 + 0.5 * vibcos[s]) * B.vib[k];
 }
 
+// Per sample of the block: the sum of the voices' levels and how many of them
+// are positive. Also clears the four rows of levels after the last voice.
+void sum_levels(block& B) {
+    const int np = padded(B.visited);
+    for (int s = 0; s < np; ++s) B.levels[s] = B.audible[s] = 0.0;
+    for (int v = 0; v < B.voices; ++v) {
+        const double* e = B.env + v * STRIDE;
+        for (int s = 0; s < np; ++s) {
+            B.levels[s] += e[s];
+            B.audible[s] += e[s] > 0.0 ? 1.0 : 0.0;
+        }
+    }
+    for (int s = 0; s < 4 * STRIDE; ++s) B.env[B.voices * STRIDE + s] = 0.0;
+}
+
 // Noise of sample s: one draw per voice with a positive level and per noise
-// oscillator, voice by voice. A draw v adds (v / 32767 * 2 - 1) * gain, taken
-// here as v * (gain * 2 / 32767) less the sum of the gains.
+// oscillator, voice by voice. A draw v adds (v / 32767 * 2 - 1) * level * gain,
+// taken here as v * level * (gain * 2 / 32767), less the sum of the levels
+// times the sum of the gains.
 void add_noise(block& B, int s) {
     if (B.noises == 0 || s >= B.visited) return;
     const int M = B.noises;
-    double gain[OSCILLATORS], gains = 0.0;
+    alignas(64) double gain[NOISE_GAINS] = {};
+    double gains = 0.0;
     for (int j = 0; j < M; ++j) {
         const double g = B.vol[B.noise[j]] * vibrato_factor(B, B.noise[j], s);
         gain[j] = g * (2.0 / 32767.0);
         gains += g;
     }
-    int voice[RENDERED_NOTES], count = 0;
-    for (int v = 0; v < B.voices; ++v)
-        if (B.env[v * BLOCK + s] > 0.0) voice[count++] = v;
-    static double drawn[RENDERED_NOTES * OSCILLATORS];
-    noise_values(drawn, count * M);
-    // The voices summed in four independent sums rather than one long chain.
-    double part[4] = {};
-    for (int i = 0; i < count; ++i) {
-        const double* d = drawn + i * M;
-        double t0 = -gains, t1 = 0.0;
-        int j = 0;
-        for (; j + 1 < M; j += 2) {
-            t0 += d[j] * gain[j];
-            t1 += d[j + 1] * gain[j + 1];
+    const uint32_t state = noise_state();
+    noise_block nb{B.env + s, STRIDE, B.voices, gain, M, state};
+    alignas(64) double level[RENDERED_NOTES + 4];
+    if (B.audible[s] != double(B.voices)) { // only the voices with a positive level draw
+        int count = 0;
+        for (int v = 0; v < B.voices; ++v) {
+            const double e = B.env[v * STRIDE + s];
+            level[count] = e;
+            count += e > 0.0;
         }
-        if (j < M) t0 += d[j] * gain[j];
-        part[i & 3] += B.env[voice[i] * BLOCK + s] * (t0 + t1);
+        for (int v = count; v < count + 3; ++v) level[v] = 0.0;
+        nb.env = level;
+        nb.stride = 1;
+        nb.voices = count;
     }
-    B.out[s] += (part[0] + part[1]) + (part[2] + part[3]);
+    if (nb.voices == 0) return;
+    const double drawn = noise(nb);
+    const int draws = nb.voices * M;
+    set_noise_state(state * noise_jump.mul[draws] + noise_jump.add[draws]);
+    B.out[s] += drawn - gains * B.levels[s];
 }
 
 // The other waves, all voices at once.
@@ -224,18 +282,49 @@ void add_oscillators(block& B) {
     const int np = padded(B.visited);
     for (int k = 0; k < OSCILLATORS; ++k) {
         if (B.wav[k] < 0 || B.wav[k] == 3) continue;
-        kernel(B.wav[k], osc_block{B.ph[k], np, B.hz, B.env, BLOCK, B.voices, B.sum});
-        for (int s = 0; s < B.visited; ++s)
-            B.out[s] += B.sum[s] * (B.vol[k] * vibrato_factor(B, k, s));
+        kernel(B.wav[k], osc_block{B.ph[k], np, B.hz, B.env, STRIDE, B.voices, B.out, B.vol[k],
+                                   B.vib[k], vibcos});
     }
 }
 
 } // namespace
 
+namespace {
+
+// to_sample of two sums, in the low two 32-bit lanes: x256, clipped to the
+// 16-bit range (a sum that is not a number gives 0), truncated toward zero.
+__m128i to_samples(__m128d sum) {
+    const __m128d x = _mm_mul_pd(sum, _mm_set1_pd(256.0));
+    const __m128d number = _mm_cmpord_pd(x, x);
+    // max and min give their second operand where the first is not a number
+    const __m128d c = _mm_min_pd(_mm_max_pd(x, _mm_set1_pd(-32768.0)), _mm_set1_pd(32767.0));
+    return _mm_cvttpd_epi32(_mm_and_pd(c, number));
+}
+
+} // namespace
+
+void mix_to_samples(const double* a, const double* b, int16_t* out, int n) {
+    int s = 0;
+    for (; s + 8 <= n; s += 8) { // (0 + a) + b and a + b differ only in the sign of a zero
+        __m128i v[4];
+        for (int i = 0; i < 4; ++i)
+            v[i] = to_samples(_mm_add_pd(_mm_loadu_pd(a + s + 2 * i), _mm_loadu_pd(b + s + 2 * i)));
+        const __m128i lo = _mm_unpacklo_epi64(v[0], v[1]), hi = _mm_unpacklo_epi64(v[2], v[3]);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + s), _mm_packs_epi32(lo, hi));
+    }
+    for (; s < n; ++s) {
+        double sum = 0.0;
+        sum = sum + a[s];
+        sum = sum + b[s];
+        out[s] = to_sample(sum);
+    }
+}
+
 double render_normal(instrument* in) {
     block& B = blocks[0];
     vibcos[0] = std::cos(oscvibrato);
     prepare(*in, B, 1);
+    if (B.noises) sum_levels(B);
     add_noise(B, 0);
     add_oscillators(B);
     return B.out[0];
@@ -252,39 +341,30 @@ int render_both(int16_t* out, int n, double* vibrato_after) {
     const double vstep = CYCLE / (double(outhertz) / 5.0);
     block& B1 = blocks[0];
     block& B2 = blocks[1];
-    // cos(oscvibrato) of each sample: rotated on from one exact value per
-    // block (and after each wrap of the phase), good to 1e-14.
-    const double rc = std::cos(vstep), rs = std::sin(vstep);
-    double ov = oscvibrato, c = std::cos(ov), sn = std::sin(ov);
+    // The vibrato phase of each sample, and its cosine.
+    alignas(64) double angle[BLOCK];
+    double ov = oscvibrato;
     for (int s = 0; s < n; ++s) {
-        vibcos[s] = c;
+        angle[s] = ov;
         ov = ov + vstep;
-        if (ov >= CYCLE) {
-            ov = ov - CYCLE;
-            c = std::cos(ov);
-            sn = std::sin(ov);
-        } else {
-            const double c2 = c * rc - sn * rs;
-            sn = sn * rc + c * rs;
-            c = c2;
-        }
+        if (ov >= CYCLE) ov = ov - CYCLE;
         vibrato_after[s] = ov;
     }
+    for (int s = n; s < padded(n); ++s) angle[s] = 0.0;
+    cosines(angle, vibcos, padded(n));
     prepare(i1, B1, n);
     prepare(i2, B2, n);
-    if (B1.noises || B2.noises)
+    if (B1.noises || B2.noises) {
+        if (B1.noises) sum_levels(B1);
+        if (B2.noises) sum_levels(B2);
         for (int s = 0; s < n; ++s) {
             add_noise(B1, s);
             add_noise(B2, s);
         }
+    }
     add_oscillators(B1);
     add_oscillators(B2);
-    for (int s = 0; s < n; ++s) {
-        double sum = 0.0;
-        sum = sum + B1.out[s];
-        sum = sum + B2.out[s];
-        out[s] = to_sample(sum);
-    }
+    mix_to_samples(B1.out, B2.out, out, n);
     return B1.visited > B2.visited ? B1.visited : B2.visited;
 }
 
@@ -325,14 +405,20 @@ bool select_oscillator_code(const char* name) {
     __builtin_cpu_init();
     if (std::strcmp(name, "sse2") == 0) {
         kernel = osc_sse2::osc_sum;
+        noise = osc_sse2::noise_sum;
+        cosines = osc_sse2::cosines;
         kernel_name = "sse2";
     } else if (std::strcmp(name, "avx2") == 0 && __builtin_cpu_supports("avx2") &&
                __builtin_cpu_supports("fma")) {
         kernel = osc_avx2::osc_sum;
+        noise = osc_avx2::noise_sum;
+        cosines = osc_avx2::cosines;
         kernel_name = "avx2";
     } else if (std::strcmp(name, "avx512") == 0 && __builtin_cpu_supports("avx512f") &&
                __builtin_cpu_supports("avx512dq")) {
         kernel = osc_avx512::osc_sum;
+        noise = osc_avx512::noise_sum;
+        cosines = osc_avx512::cosines;
         kernel_name = "avx512";
     } else {
         return false;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -16,12 +17,15 @@ namespace {
 struct code {
     const char* name;
     osc_kernel sum;
+    noise_kernel noise;
+    cosine_kernel cosines;
 };
 
 void PrintTo(const code& c, std::ostream* os) { *os << c.name; }
 
-const code codes[] = {{"sse2", osc_sse2::osc_sum}, {"avx2", osc_avx2::osc_sum},
-                      {"avx512", osc_avx512::osc_sum}};
+const code codes[] = {{"sse2", osc_sse2::osc_sum, osc_sse2::noise_sum, osc_sse2::cosines},
+                      {"avx2", osc_avx2::osc_sum, osc_avx2::noise_sum, osc_avx2::cosines},
+                      {"avx512", osc_avx512::osc_sum, osc_avx512::noise_sum, osc_avx512::cosines}};
 
 bool runs_here(const std::string& name) {
     __builtin_cpu_init();
@@ -96,8 +100,58 @@ TEST_P(OscKernel, CosineOverTheAnglesOfLongNotes) {
     EXPECT_LT(worst, 1e-11);
 }
 
+// The vibrato's cosines: one cycle of phases, both ends included.
+TEST_P(OscKernel, VibratoCosinesOverOneCycle) {
+    std::vector<double> xs(4096), got(4096);
+    for (size_t i = 0; i < xs.size(); ++i) xs[i] = 6.282 * double(i) / double(xs.size() - 1);
+    xs[1] = std::nextafter(6.282, 0.0);
+    GetParam().cosines(xs.data(), got.data(), int(xs.size()));
+    for (size_t i = 0; i < xs.size(); ++i) ASSERT_NEAR(got[i], std::cos(xs[i]), 1e-12) << xs[i];
+}
+
+// Every count of noise oscillators, voice counts on both sides of the four
+// voices drawn side by side, levels side by side and a block apart: the sum
+// of the draws in generator order, each weighed by its voice and oscillator.
+TEST_P(OscKernel, NoiseWeighsTheDrawsInGeneratorOrder) {
+    std::mt19937 rng(11);
+    std::uniform_real_distribution<double> level(0.01, 25.4), gain(0.0, 2.0 / 32767.0);
+    for (int stride : {1, 72})
+        for (int oscillators = 1; oscillators <= OSCILLATORS; ++oscillators)
+            for (int voices : {1, 2, 3, 4, 5, 7, 8, 9, 63, 99, 100}) {
+                std::vector<double> env(size_t((voices + 3) * stride), 0.0);
+                for (int v = 0; v < voices; ++v) env[size_t(v * stride)] = level(rng);
+                double g[NOISE_GAINS] = {};
+                for (int j = 0; j < oscillators; ++j) g[j] = gain(rng);
+                const uint32_t state = rng();
+
+                uint32_t s = state;
+                double want = 0.0, scale = 0.0;
+                for (int v = 0; v < voices; ++v)
+                    for (int j = 0; j < oscillators; ++j) {
+                        s = s * 214013u + 2531011u;
+                        const double w = env[size_t(v * stride)] * g[j];
+                        want += w * double((s >> 16) & 0x7FFF);
+                        scale += w * 32767.0;
+                    }
+                const double got =
+                    GetParam().noise(noise_block{env.data(), stride, voices, g, oscillators, state});
+                ASSERT_NEAR(got, want, scale * 1e-14)
+                    << oscillators << " oscillators, " << voices << " voices, stride " << stride;
+            }
+}
+
 INSTANTIATE_TEST_SUITE_P(, OscKernel, ::testing::ValuesIn(codes),
                          [](const auto& info) { return std::string(info.param.name); });
+
+TEST(NoiseJumps, AreThatManyStepsOfTheGenerator) {
+    for (uint32_t start : {0u, 1u, 0x7FFF0000u, 0xFFFFFFFFu, 123456789u}) {
+        uint32_t s = start;
+        for (int k = 0; k < NOISE_JUMPS; ++k) {
+            ASSERT_EQ(start * noise_jump.mul[k] + noise_jump.add[k], s) << start << " " << k;
+            s = s * 214013u + 2531011u;
+        }
+    }
+}
 
 TEST(NoiseValues, AreTheGeneratorsInOrder) {
     for (int n : {0, 1, 7, 8, 9, 16, 999, 1000}) {
@@ -114,5 +168,41 @@ TEST(NoiseValues, AreTheGeneratorsInOrder) {
         // The generator went exactly n steps: the next value is the (n+1)-th.
         EXPECT_EQ(rndwave(0.0), want[size_t(n)]) << n;
         EXPECT_EQ(noise_state(), after);
+    }
+}
+
+// The mix of both instruments, eight samples at a time, sample for sample as
+// to_sample gives it, and nothing written past the last sample.
+TEST(MixToSamples, AgreesWithToSampleAtTheEdges) {
+    const double inf = std::numeric_limits<double>::infinity();
+    std::vector<double> edges = {0.0, -0.0, 1e-300, -1e-300, 0.5 / 256, -0.5 / 256, 1.0 / 256,
+                                 -1.0 / 256, 127.99609375, 127.996, 128.0, 1e300, -128.0,
+                                 -128.001, -127.999, -1e300, inf, -inf,
+                                 std::numeric_limits<double>::quiet_NaN(), 25.2, -25.2};
+    for (double x : {127.99609375, -128.0, 1.0 / 256, -1.0 / 256}) {
+        edges.push_back(std::nextafter(x, inf));
+        edges.push_back(std::nextafter(x, -inf));
+    }
+    std::mt19937 rng(5);
+    std::vector<double> a, b;
+    for (double x : edges)
+        for (double y : edges) {
+            a.push_back(x);
+            b.push_back(y);
+        }
+    for (int i = 0; i < 2000; ++i) {
+        a.push_back(std::uniform_real_distribution<double>(-140.0, 140.0)(rng));
+        b.push_back(std::uniform_real_distribution<double>(-20.0, 20.0)(rng));
+    }
+    for (int n : {0, 1, 7, 8, 9, 15, 16, int(a.size())}) {
+        std::vector<int16_t> out(size_t(n) + 8, 12345);
+        mix_to_samples(a.data(), b.data(), out.data(), n);
+        for (int i = 0; i < n; ++i) {
+            double sum = 0.0;
+            sum = sum + a[size_t(i)];
+            sum = sum + b[size_t(i)];
+            ASSERT_EQ(out[size_t(i)], to_sample(sum)) << a[size_t(i)] << " + " << b[size_t(i)];
+        }
+        for (size_t i = size_t(n); i < out.size(); ++i) ASSERT_EQ(out[i], 12345) << "past " << n;
     }
 }
