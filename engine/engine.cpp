@@ -141,35 +141,6 @@ double rndwave(double) {
     return noise_value(rng);
 }
 
-void noise_values(double* out, int n) {
-    // Eight interleaved chains, each eight steps at a time, so that the steps
-    // do not wait for one another.
-    constexpr auto power = [](int steps) {
-        uint32_t mul = 1, add = 0;
-        for (int i = 0; i < steps; ++i) {
-            mul = mul * NOISE_MUL;
-            add = add * NOISE_MUL + NOISE_ADD;
-        }
-        return std::pair{mul, add};
-    };
-    constexpr uint32_t MUL8 = power(8).first, ADD8 = power(8).second;
-    uint32_t chain[8];
-    uint32_t s = rng;
-    for (uint32_t& c : chain) c = s = s * NOISE_MUL + NOISE_ADD;
-    uint32_t last = rng; // the generator ends at the last value given
-    int i = 0;
-    for (; i + 8 <= n; i += 8) {
-        for (int l = 0; l < 8; ++l) out[i + l] = double(int((chain[l] >> 16) & 0x7FFF));
-        last = chain[7];
-        for (int l = 0; l < 8; ++l) chain[l] = chain[l] * MUL8 + ADD8;
-    }
-    for (int l = 0; i < n; ++i, ++l) {
-        out[i] = double(int((chain[l] >> 16) & 0x7FFF));
-        last = chain[l];
-    }
-    rng = last;
-}
-
 uint32_t noise_state() { return rng; }
 void set_noise_state(uint32_t s) { rng = s; }
 

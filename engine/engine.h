@@ -108,9 +108,6 @@ double rndwave(double x);
 double vibrato(double depth);
 uint32_t noise_state();            // the noise generator, for tests and renderers
 void set_noise_state(uint32_t s);
-// The values v (0 to 32767) behind the next n results of rndwave, which are
-// (v / 32767.0) * 2.0 - 1.0; the generator advances n steps.
-void noise_values(double* out, int n);
 
 // Envelope lengths as the renderer takes them: below 1 counts as 1, and the
 // length is capped so that A + D + R and the envelope position fit an int.

@@ -153,24 +153,6 @@ TEST(NoiseJumps, AreThatManyStepsOfTheGenerator) {
     }
 }
 
-TEST(NoiseValues, AreTheGeneratorsInOrder) {
-    for (int n : {0, 1, 7, 8, 9, 16, 999, 1000}) {
-        set_noise_state(12345u + unsigned(n));
-        std::vector<double> want(size_t(n) + 1);
-        for (double& w : want) w = rndwave(0.0);
-        const uint32_t after = noise_state();
-
-        set_noise_state(12345u + unsigned(n));
-        std::vector<double> got(static_cast<size_t>(n));
-        noise_values(got.data(), n);
-        for (int i = 0; i < n; ++i)
-            ASSERT_EQ((got[size_t(i)] / 32767.0) * 2.0 - 1.0, want[size_t(i)]) << n << " " << i;
-        // The generator went exactly n steps: the next value is the (n+1)-th.
-        EXPECT_EQ(rndwave(0.0), want[size_t(n)]) << n;
-        EXPECT_EQ(noise_state(), after);
-    }
-}
-
 // The mix of both instruments, eight samples at a time, sample for sample as
 // to_sample gives it, and nothing written past the last sample.
 TEST(MixToSamples, AgreesWithToSampleAtTheEdges) {
