@@ -65,19 +65,38 @@ osc_kernel kernel = osc_sse2::osc_sum;
 noise_kernel noise = osc_sse2::noise_sum;
 cosine_kernel cosines = osc_sse2::cosines;
 
+bool runs_avx512() { return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq"); }
+bool runs_avx2() { return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma"); }
+bool runs_sse2() { return true; } // every x86-64 processor
+
+// The builds of the oscillator code, widest first.
+struct oscillator_code_build {
+    const char* name;
+    bool (*runs_here)();
+    osc_kernel osc;
+    noise_kernel noise;
+    cosine_kernel cosines;
+};
+constexpr oscillator_code_build builds[] = {
+    {"avx512", runs_avx512, osc_avx512::osc_sum, osc_avx512::noise_sum, osc_avx512::cosines},
+    {"avx2", runs_avx2, osc_avx2::osc_sum, osc_avx2::noise_sum, osc_avx2::cosines},
+    {"sse2", runs_sse2, osc_sse2::osc_sum, osc_sse2::noise_sum, osc_sse2::cosines},
+};
+
+void use(const oscillator_code_build& b) {
+    kernel_name = b.name;
+    kernel = b.osc;
+    noise = b.noise;
+    cosines = b.cosines;
+}
+
 bool pick_kernel() {
     __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq")) {
-        kernel_name = "avx512";
-        kernel = osc_avx512::osc_sum;
-        noise = osc_avx512::noise_sum;
-        cosines = osc_avx512::cosines;
-    } else if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma")) {
-        kernel_name = "avx2";
-        kernel = osc_avx2::osc_sum;
-        noise = osc_avx2::noise_sum;
-        cosines = osc_avx2::cosines;
-    }
+    for (const oscillator_code_build& b : builds)
+        if (b.runs_here()) {
+            use(b);
+            break;
+        }
     return true;
 }
 const bool kernel_picked = pick_kernel();
@@ -403,25 +422,10 @@ const char* oscillator_code() { return kernel_name; }
 
 bool select_oscillator_code(const char* name) {
     __builtin_cpu_init();
-    if (std::strcmp(name, "sse2") == 0) {
-        kernel = osc_sse2::osc_sum;
-        noise = osc_sse2::noise_sum;
-        cosines = osc_sse2::cosines;
-        kernel_name = "sse2";
-    } else if (std::strcmp(name, "avx2") == 0 && __builtin_cpu_supports("avx2") &&
-               __builtin_cpu_supports("fma")) {
-        kernel = osc_avx2::osc_sum;
-        noise = osc_avx2::noise_sum;
-        cosines = osc_avx2::cosines;
-        kernel_name = "avx2";
-    } else if (std::strcmp(name, "avx512") == 0 && __builtin_cpu_supports("avx512f") &&
-               __builtin_cpu_supports("avx512dq")) {
-        kernel = osc_avx512::osc_sum;
-        noise = osc_avx512::noise_sum;
-        cosines = osc_avx512::cosines;
-        kernel_name = "avx512";
-    } else {
-        return false;
-    }
-    return true;
+    for (const oscillator_code_build& b : builds)
+        if (std::strcmp(name, b.name) == 0 && b.runs_here()) {
+            use(b);
+            return true;
+        }
+    return false;
 }
