@@ -4,10 +4,10 @@
 #include <cmath>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "engine/engine.h"
+#include "files/replacement_file.h"
 
 namespace {
 
@@ -148,30 +148,15 @@ bool save_instrument_file(const std::string& path, const instrument& in, std::st
     uint8_t bytes[INSTRUMENT_FILE_SIZE];
     encode_record(record_of(in), bytes);
 
-    std::string tmp = path + ".XXXXXX";
-    int fd = ::mkstemp(tmp.data()); // created with mode 0600
-    if (fd < 0) {
-        if (error) *error = describe("Cannot save", path, errno);
-        return false;
-    }
-    struct stat st;
-    if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
-        ::fchmod(fd, st.st_mode & 07777);
-
-    bool ok = write_all(fd, bytes, sizeof bytes) && ::fsync(fd) == 0;
-    int err = errno;
-    if (::close(fd) != 0 && ok) {
+    replacement_file out;
+    int err = 0;
+    bool ok = out.open(path, 0600, &err);
+    if (ok && !write_all(out.fd(), bytes, sizeof bytes)) {
         ok = false;
         err = errno;
     }
-    if (ok && ::rename(tmp.c_str(), path.c_str()) != 0) {
-        ok = false;
-        err = errno;
-    }
-    if (!ok) {
-        ::unlink(tmp.c_str());
-        if (error) *error = describe("Cannot save", path, err);
-    }
+    if (ok) ok = out.commit(&err);
+    if (!ok && error) *error = describe("Cannot save", path, err);
     return ok;
 }
 

@@ -8,5 +8,5 @@ if(NOT TARGET synth_media)
     ${CMAKE_SOURCE_DIR}/files/midi_file.cpp
     ${CMAKE_SOURCE_DIR}/files/wav_file.cpp)
   target_include_directories(synth_media PUBLIC ${CMAKE_SOURCE_DIR})
-  target_link_libraries(synth_media PUBLIC PkgConfig::SMF PkgConfig::SNDFILE)
+  target_link_libraries(synth_media PUBLIC synth_core PkgConfig::SMF PkgConfig::SNDFILE)
 endif()

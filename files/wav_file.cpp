@@ -4,9 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -23,25 +21,17 @@ mode_t current_umask() {
 bool wav_writer::open(const std::string& path, int rate, std::string* error) {
     abort();
     path_ = path;
-    tmp_ = path + ".XXXXXX";
-    fd_ = ::mkstemp(tmp_.data());
-    if (fd_ < 0) {
-        if (error) *error = describe(path, errno);
-        tmp_.clear();
+    int err = 0;
+    // A new file gets the mode any new file of the user's gets.
+    if (!file_.open(path, 0666 & ~current_umask(), &err)) {
+        if (error) *error = describe(path, err);
         return false;
     }
-    // The finished file gets the mode of the one it replaces, or that of a new file.
-    struct stat st;
-    if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
-        ::fchmod(fd_, st.st_mode & 07777);
-    else
-        ::fchmod(fd_, 0666 & ~current_umask());
-
     SF_INFO info{};
     info.samplerate = rate;
     info.channels = 1;
     info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    SNDFILE* sf = sf_open_fd(fd_, SFM_WRITE, &info, SF_FALSE);
+    SNDFILE* sf = sf_open_fd(file_.fd(), SFM_WRITE, &info, SF_FALSE);
     if (!sf) {
         if (error) *error = path + ": " + sf_strerror(nullptr);
         abort();
@@ -62,40 +52,26 @@ bool wav_writer::write(const int16_t* samples, size_t n, std::string* error) {
 
 bool wav_writer::commit(std::string* error) {
     if (!sf_) return false;
-    int err = sf_close(static_cast<SNDFILE*>(sf_));
+    // Closing the sound file writes the header's sizes; the descriptor stays open.
+    int sf_err = sf_close(static_cast<SNDFILE*>(sf_));
     sf_ = nullptr;
-    if (err != 0) {
-        if (error) *error = path_ + ": " + sf_error_number(err);
+    if (sf_err != 0) {
+        if (error) *error = path_ + ": " + sf_error_number(sf_err);
         abort();
         return false;
     }
-    bool ok = ::fsync(fd_) == 0;
-    int saved = errno;
-    if (::close(fd_) != 0 && ok) {
-        ok = false;
-        saved = errno;
-    }
-    fd_ = -1;
-    if (ok && ::rename(tmp_.c_str(), path_.c_str()) != 0) {
-        ok = false;
-        saved = errno;
-    }
-    if (!ok) {
-        if (error) *error = describe(path_, saved);
-        abort();
+    int err = 0;
+    if (!file_.commit(&err)) {
+        if (error) *error = describe(path_, err);
         return false;
     }
-    tmp_.clear();
     return true;
 }
 
 void wav_writer::abort() {
     if (sf_) sf_close(static_cast<SNDFILE*>(sf_));
     sf_ = nullptr;
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-    if (!tmp_.empty()) ::unlink(tmp_.c_str());
-    tmp_.clear();
+    file_.abort();
 }
 
 std::optional<wav_contents> read_wav_file(const std::string& path, std::string* error) {

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "files/replacement_file.h"
+
 // Writes a 16-bit PCM mono WAV file through a temporary file in the target's
 // folder, which replaces the target only when commit() succeeds. Destroyed
 // without a successful commit, it removes the temporary file and leaves the
@@ -23,12 +25,9 @@ public:
     bool commit(std::string* error);
     void abort();
 
-    // The temporary file, for removal from a signal handler.
-    const char* temporary_path() const { return tmp_.c_str(); }
-
 private:
-    std::string path_, tmp_;
-    int fd_ = -1;
+    std::string path_;
+    replacement_file file_;
     void* sf_ = nullptr;
 };
 

@@ -314,6 +314,29 @@ TEST_F(Offline, WavWriterReplacesOnlyOnCommit) {
     EXPECT_NE(error.find("x.wav"), std::string::npos);
 }
 
+// A new output gets the mode of any new file of the user's; a replaced one
+// keeps its own.
+TEST_F(Offline, WavWriterGivesNewFilesTheUsualModeAndKeepsAReplacedOnesMode) {
+    const fs::perms rw = fs::perms::owner_read | fs::perms::owner_write;
+    const mode_t before = umask(022);
+    std::string error;
+    const int16_t s[] = {1, 2, 3};
+    auto write_to = [&](const std::string& p) {
+        wav_writer w;
+        ASSERT_TRUE(w.open(p, 44100, &error)) << error;
+        ASSERT_TRUE(w.write(s, 3, &error)) << error;
+        ASSERT_TRUE(w.commit(&error)) << error;
+    };
+    write_to(path("new.wav"));
+    EXPECT_EQ(fs::status(path("new.wav")).permissions() & fs::perms::all,
+              rw | fs::perms::group_read | fs::perms::others_read);
+    file("kept.wav", bytes{'o', 'l', 'd'});
+    fs::permissions(path("kept.wav"), rw | fs::perms::group_write);
+    write_to(path("kept.wav"));
+    EXPECT_EQ(fs::status(path("kept.wav")).permissions() & fs::perms::all, rw | fs::perms::group_write);
+    umask(before);
+}
+
 TEST_F(Offline, RendersExactlyWhatTheStreamWouldPlay) {
     track t1, t2;
     t1.tempo(0, 400000).on(0, 57, 127).on(96, 60, 100).on(96, 57, 0).tempo(48, 300000).on(48, 64, 80);
