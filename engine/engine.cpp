@@ -125,7 +125,10 @@ void instrument_defaults(instrument& in, int n) {
     compute_oscsteps(in);
 }
 
-synth_engine::synth_engine() : scratch_(new_render_scratch()) { reset(); }
+synth_engine::synth_engine(float r) : rate(r), scratch_(new_render_scratch()) {
+    i1.rate = i2.rate = rate;
+    reset();
+}
 synth_engine::~synth_engine() { delete_render_scratch(scratch_); }
 
 void synth_engine::reset() {
@@ -176,7 +179,7 @@ double synth_engine::get(int id) const {
 
 void compute_oscsteps(instrument& in) {
     for (int k = 0; k < OSCILLATORS; ++k) {
-        double step = CYCLE / (double(outhertz) / spechertz(in.frq[k]));
+        double step = CYCLE / (double(in.rate) / spechertz(in.frq[k]));
         // An offset no slider can set (only a file can) must not drive the
         // time base to infinity: such an oscillator stands still.
         if (!std::isfinite(step) || step > 1e6) step = 0.0;

@@ -78,6 +78,7 @@ struct instrument {
     int fadecount[NOTES];               // per note: fade countdown, negative = no fade
     shared<int> fadelen;                // samples, -1 = no fade
     note_starts starts;                 // note-ons waiting for the renderer
+    float rate = 44100.0f;              // output samples per second, for the phase steps
 };
 
 struct render_scratch; // the renderer's working space (render.cpp)
@@ -93,7 +94,8 @@ void delete_render_scratch(render_scratch* s);
 // top of this file).
 class synth_engine {
 public:
-    synth_engine();
+    // An engine for `rate` output samples per second (the program's is outhertz).
+    explicit synth_engine(float rate = 44100.0f);
     ~synth_engine();
     synth_engine(const synth_engine&) = delete;
     synth_engine& operator=(const synth_engine&) = delete;
@@ -133,6 +135,7 @@ public:
     shared<int> channel{1};             // 1..16 that channel alone, 0 every channel
     double oscvibrato = 0.0;            // audio thread only
     uint32_t rng = 1;                   // the noise generator, audio thread only
+    const float rate;                   // output samples per second
 
     render_scratch& scratch() { return *scratch_; }
 

@@ -59,6 +59,7 @@ struct param_kind {
     int off_value;
     const char* option; // the command-line option of a global setting, or nullptr
     const char* const* labels; // names of the values lo..hi of an enumeration, or nullptr
+    const char* zero_name = nullptr; // what 0 means, where it means something apart
 };
 
 constexpr int OSCILLATOR_KINDS = 4;  // vol, frq, wav, vib: the panel's column order
@@ -117,7 +118,7 @@ inline constexpr param_kind kinds[KINDS] = {
      50, -25, 1, 1, 25, -1, 1, false, 0, "transpose", nullptr},
     // 0 takes every channel; 1..16 that channel alone.
     {"channel", "MIDI channel", G, true, 0, 16, nullptr, {1, 1}, N,
-     0, 0, 1, 1, 0, -1, 1, false, 0, "channel", nullptr},
+     0, 0, 1, 1, 0, -1, 1, false, 0, "channel", nullptr, "all"},
 };
 } // namespace param_table
 

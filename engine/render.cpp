@@ -368,7 +368,7 @@ namespace {
 // of them had an active voice in either instrument: after the last of those,
 // no voice is active (unless it is the block's last sample).
 int render_both(synth_engine& S, int16_t* out, int n, double* vibrato_after) {
-    const double vstep = CYCLE / (double(outhertz) / 5.0);
+    const double vstep = CYCLE / (double(S.rate) / 5.0);
     render_scratch& R = S.scratch();
     block& B1 = R.blocks[0];
     block& B2 = R.blocks[1];

@@ -1,0 +1,18 @@
+# The LV2 plugin in a host of our own (liblilv) against synth-render, and
+# lv2_validate on its description.
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(LILV REQUIRED IMPORTED_TARGET lilv-0)
+add_executable(plugin_tests test_plugin.cpp lv2_host.cpp)
+target_link_libraries(plugin_tests PRIVATE synth_media synth_core PkgConfig::LILV PkgConfig::LV2
+  GTest::gtest_main)
+target_compile_definitions(plugin_tests PRIVATE SYNTH_RENDER="$<TARGET_FILE:synth-render>"
+  SYNTH_LV2_BUNDLE="${SYNTH_LV2_BUNDLE}")
+add_dependencies(plugin_tests synth-render synth_lv2)
+gtest_discover_tests(plugin_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS plugin)
+
+find_program(LV2_VALIDATE lv2_validate)
+if(LV2_VALIDATE)
+  add_test(NAME Plugin.DescriptionIsValid COMMAND sh -c
+    "out=$(${LV2_VALIDATE} ${SYNTH_LV2_BUNDLE}/*.ttl 2>&1); echo \"$out\" | tail -3; echo \"$out\" | grep -q 'Found 0 errors'")
+  set_tests_properties(Plugin.DescriptionIsValid PROPERTIES LABELS plugin)
+endif()
