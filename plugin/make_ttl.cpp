@@ -1,13 +1,21 @@
 // Writes the plugin's description into its bundle folder: manifest.ttl and
 // synth.ttl, with one control port per parameter of the parameter table.
 //
-//   make_ttl BUNDLE_DIR BINARY_NAME
+//   make_ttl BUNDLE_DIR BINARY_NAME [INSTRUMENT_DIR]
+//
+// With an instrument folder, every instrument file in it (*.zpk) also becomes
+// two presets, one for each instrument (presets.ttl).
+#include <algorithm>
 #include <cmath>
+#include <filesystem>
+#include <vector>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
 
+#include "engine/engine.h"
+#include "files/instrument_file.h"
 #include "plugin/ports.h"
 
 namespace {
@@ -59,6 +67,49 @@ std::string control_port(int id) {
     return p.str();
 }
 
+// "Instrument 2: Warm Pad" from warm-pad.zpk.
+std::string preset_label(int n, const std::string& stem) {
+    std::string label;
+    bool start = true;
+    for (char c : stem) {
+        if (c == '-' || c == '_') c = ' ';
+        label += start && c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c;
+        start = c == ' ';
+    }
+    return "Instrument " + std::to_string(n) + ": " + label;
+}
+
+// The presets of one instrument file: its values on instrument 1's controls,
+// and on instrument 2's.
+bool presets(const std::filesystem::path& file, std::ostringstream& manifest, std::ostringstream& ttl) {
+    std::string error;
+    const auto record = load_instrument_file(file.string(), &error);
+    if (!record) {
+        std::fprintf(stderr, "make_ttl: %s\n", error.c_str());
+        return false;
+    }
+    instrument in;
+    apply_record(*record, in);
+    for (int n = 1; n <= 2; ++n) {
+        const std::string uri = std::string(SYNTH_LV2_URI) + ":preset:i" + std::to_string(n) + ":" +
+                                file.stem().string();
+        manifest << "<" << uri << ">\n    a pset:Preset ;\n    lv2:appliesTo <" SYNTH_LV2_URI "> ;\n"
+                 << "    rdfs:seeAlso <presets.ttl> .\n\n";
+        ttl << "<" << uri << ">\n    a pset:Preset ;\n    lv2:appliesTo <" SYNTH_LV2_URI "> ;\n"
+            << "    rdfs:label " << quoted(preset_label(n, file.stem().string())) << " ;\n    lv2:port ";
+        for (int i = 0; i < INSTRUMENT_PARAMS; ++i) {
+            const param_ref r = param_at(i);
+            const param_kind& k = param_kinds[r.kind];
+            double v = instrument_value(in, r.kind, r.oscillator);
+            if (k.off && v == k.off_value) v = 0.0;
+            ttl << (i ? " , " : "") << "[ lv2:symbol " << quoted(param_symbol(param_id(n, r.kind, r.oscillator)))
+                << " ; pset:value " << number(v) << " ]";
+        }
+        ttl << " .\n\n";
+    }
+    return true;
+}
+
 bool write(const std::string& path, const std::string& text) {
     std::ofstream f(path, std::ios::binary | std::ios::trunc);
     f << text;
@@ -70,8 +121,8 @@ bool write(const std::string& path, const std::string& text) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: make_ttl BUNDLE_DIR BINARY_NAME\n");
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: make_ttl BUNDLE_DIR BINARY_NAME [INSTRUMENT_DIR]\n");
         return 2;
     }
     const std::string dir = argv[1], binary = argv[2];
@@ -84,7 +135,8 @@ int main(int argc, char** argv) {
         "@prefix midi: <http://lv2plug.in/ns/ext/midi#> .\n"
         "@prefix urid: <http://lv2plug.in/ns/ext/urid#> .\n"
         "@prefix units: <http://lv2plug.in/ns/extensions/units#> .\n"
-        "@prefix pg: <http://lv2plug.in/ns/ext/port-groups#> .\n\n";
+        "@prefix pg: <http://lv2plug.in/ns/ext/port-groups#> .\n"
+        "@prefix pset: <http://lv2plug.in/ns/ext/presets#> .\n\n";
 
     std::ostringstream manifest;
     manifest << prefixes << "<" SYNTH_LV2_URI ">\n    a lv2:Plugin , lv2:InstrumentPlugin ;\n"
@@ -125,5 +177,23 @@ int main(int argc, char** argv) {
     for (int id = 0; id < PARAM_COUNT; ++id)
         ttl << control_port(id) << (id + 1 < PARAM_COUNT ? " ,\n" : " .\n");
 
-    return write(dir + "/manifest.ttl", manifest.str()) && write(dir + "/synth.ttl", ttl.str()) ? 0 : 1;
+    std::ostringstream preset_ttl;
+    preset_ttl << prefixes;
+    if (argc == 4) {
+        manifest << "\n";
+        std::vector<std::filesystem::path> files;
+        std::error_code ec;
+        for (const auto& e : std::filesystem::directory_iterator(argv[3], ec))
+            if (e.path().extension() == ".zpk") files.push_back(e.path());
+        if (ec) {
+            std::fprintf(stderr, "make_ttl: %s: %s\n", argv[3], ec.message().c_str());
+            return 1;
+        }
+        std::sort(files.begin(), files.end());
+        for (const auto& f : files)
+            if (!presets(f, manifest, preset_ttl)) return 1;
+    }
+    const bool ok = write(dir + "/manifest.ttl", manifest.str()) && write(dir + "/synth.ttl", ttl.str()) &&
+                    (argc != 4 || write(dir + "/presets.ttl", preset_ttl.str()));
+    return ok ? 0 : 1;
 }
