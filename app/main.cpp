@@ -1,18 +1,29 @@
-// The synthesizer program: prepares the engine, brings up graphics, sound and
-// MIDI, runs the control panel until Escape (or the window's close button),
-// and takes everything down again: the stream first, then MIDI input, then
-// the sound library. Returns 0 on every path.
+// The synthesizer program: reads its options, prepares the engine (instrument
+// files, shared settings), brings up graphics, sound and MIDI, runs the
+// control panel until Escape (or the window's close button), and takes
+// everything down again: the stream first, then MIDI input, then the sound
+// library. With --no-gui it plays without a panel until SIGINT or SIGTERM and
+// shuts down in the same order.
+//
+// Exit status: 0 normally, 1 for a file or a chosen device that cannot be
+// had, 2 for a bad command line; in the last two cases nothing was started
+// (or it was taken down again).
 #include <allegro.h>
+#include <pthread.h>
+#include <signal.h>
 
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
+#include "app/live_options.h"
 #include "engine/engine.h"
-#include "midi/midi_input.h"
+#include "files/instrument_file.h"
 #include "panel/dialog.h"
-#include "platform/fsound.h"
+#include "panel/file_buttons.h"
+#include "platform/live.h"
 #include "platform/msgbox.h"
 
 namespace {
@@ -46,13 +57,70 @@ void setup_gui_colours() {
     gui_bg_color = makecol(0, 0, 0);
 }
 
+void shut_down_sound() {
+    live_close_stream();
+    live_close_midi();
+    live_close();
+}
+
+// Without a panel: plays until SIGINT or SIGTERM. The signals are blocked
+// before any thread of the sound and MIDI libraries starts, so every thread
+// inherits the mask and this one takes them with sigwait.
+int run_headless(const live_options& o) {
+    sigset_t stop;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGINT);
+    sigaddset(&stop, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stop, nullptr);
+    std::string why;
+    if (!live_open(the_engine, o.devices, &why)) {
+        std::fprintf(stderr, "synth: %s\n", why.c_str());
+        return 1;
+    }
+    std::printf("synth: %s\n", live_connections().c_str());
+    std::fflush(stdout);
+    int sig = 0;
+    while (sigwait(&stop, &sig) != 0) {}
+    shut_down_sound();
+    return 0;
+}
+
 } // namespace
 
-int main(int, char**) {
+int main(int argc, char** argv) {
+    live_options o;
+    std::string message;
+    switch (parse_live_options(argc, argv, &o, &message)) {
+    case parse_result::done: return 0;
+    case parse_result::bad_usage:
+        std::fprintf(stderr, "synth: %s\n%s", message.c_str(), live_usage().c_str());
+        return 2;
+    case parse_result::run: break;
+    }
+    if (o.list_devices) {
+        std::fputs(live_devices().c_str(), stdout);
+        return 0;
+    }
+
     engine_init(); // instrument defaults, phase steps, note frequencies
+    std::optional<instrument_record> loaded[2];
+    for (int n = 0; n < 2; ++n) {
+        const std::string& path = n == 0 ? o.i1 : o.i2;
+        if (path.empty()) continue;
+        loaded[n] = load_instrument_file(path, &message);
+        if (!loaded[n]) {
+            std::fprintf(stderr, "synth: %s\n", message.c_str());
+            return 1;
+        }
+        apply_record(*loaded[n], n == 0 ? i1 : i2);
+    }
+    for (int kind = 0; kind < KINDS; ++kind)
+        if (o.given[kind]) the_engine.set(param_id(0, kind), o.setting[kind]);
+
+    if (o.no_gui) return run_headless(o);
 
     if (install_allegro(SYSTEM_AUTODETECT, &errno, atexit) != 0) {
-        std::fprintf(stderr, "synth: no display to show the panel on%s%s\n",
+        std::fprintf(stderr, "synth: no display to show the panel on%s%s (--no-gui plays without one)\n",
                      allegro_error[0] ? ": " : "", allegro_error);
         return 0;
     }
@@ -74,19 +142,18 @@ int main(int, char**) {
     setup_gui_colours();
     message_box_hook(panel_message_box);
 
-    if (FSOUND_SetOutput(FSOUND_OUTPUT_ASIO) != 1) MessageBoxA(nullptr, "Error", "SetOutput", 0);
-    FSOUND_SetDriver(0);
-    if (FSOUND_Init(44100, 16, 0) != 1) {
-        std::printf("%d\n", FSOUND_GetError());
-        std::fflush(stdout);
+    // From here on the engine renders and notes reach the voices.
+    if (!live_open(the_engine, o.devices, &message)) {
+        set_gfx_mode(GFX_TEXT, 0, 0, 0, 0);
+        std::fprintf(stderr, "synth: %s\n", message.c_str());
+        return 1;
     }
 
-    initmidi(0);
-    midiopen(); // from here on notes reach the voices
-
-    FSOUND_STREAM* stream = FSOUND_Stream_Create(
-        streamcallback, streamsamples, FSOUND_16BITS | FSOUND_MONO | FSOUND_SIGNED, 44100, 0);
-    if (stream) FSOUND_Stream_Play(FSOUND_FREE, stream); // from here on the engine renders
+    // The panel shows what the command line chose.
+    for (int n = 0; n < 2; ++n)
+        if (loaded[n]) refresh_sliders(the_dialog, n + 1, *loaded[n]);
+    for (int kind = 0; kind < KINDS; ++kind)
+        if (o.given[kind]) refresh_setting(the_dialog, kind);
 
     install_mouse();
     BITMAP* picture = load_bitmap("synth.bmp", nullptr);
@@ -98,9 +165,7 @@ int main(int, char**) {
 
     if (picture) destroy_bitmap(picture);
     set_picture(nullptr);
-    if (stream) FSOUND_Stream_Close(stream);
-    midiclose();
-    FSOUND_Close();
+    shut_down_sound();
     message_box_hook(nullptr);
     return 0;
 }
