@@ -9,6 +9,8 @@
 // had, 2 for a bad command line; in the last two cases nothing was started
 // (or it was taken down again).
 #include <allegro.h>
+#include <allegro/internal/aintern.h>
+#include <allegro/platform/aintunix.h>
 #include <pthread.h>
 #include <signal.h>
 
@@ -31,18 +33,54 @@ namespace {
 // Set from Allegro's window thread when the window's close button is pressed.
 std::atomic<bool> close_pressed{false};
 void on_close_button() { close_pressed.store(true, std::memory_order_relaxed); }
+// SIGINT and SIGTERM end the panel the same way, in the order Escape does.
+void on_stop_signal(int) { close_pressed.store(true, std::memory_order_relaxed); }
 
 int (*library_mouse_b)() = nullptr;
+
+// Allegro reads X input on a background thread that wakes 100 times a
+// second whatever happens. Once the panel is up that thread is parked (its
+// "interrupts" disabled) and the dialog loops read the input themselves, as
+// often as the player needs: every millisecond while the mouse or keyboard
+// is in use, a few dozen times a second while nothing happens.
+bool x_input_parked = false;
+
+void unpark_x_input() {
+    if (!x_input_parked) return;
+    x_input_parked = false;
+    _unix_bg_man->enable_interrupts(); // its thread must be free to end
+}
+
+void park_x_input() {
+    if (x_input_parked || !_unix_bg_man || !_unix_bg_man->multi_threaded) return;
+    _unix_bg_man->disable_interrupts();
+    x_input_parked = true;
+    _add_exit_func(unpark_x_input, "unpark X input"); // also on a fatal signal
+}
+
+constexpr int BUSY_MS = 1, IDLE_MS = 15;
+constexpr int STAY_BUSY_MS = 400; // after the last sign of the player
+
+int last_x = -1, last_y = -1;
+int quiet_ms = STAY_BUSY_MS;
 
 // Every dialog of the program (the panel, the file selector, alerts) polls
 // the mouse buttons once per pass of its loop. Resting here lets an idle
 // panel leave the processor to the audio thread, and turns the window's
 // close button into the Escape key every dialog already understands.
 int idle_mouse_b() {
+    if (x_input_parked) _xwin_handle_input();
     if (close_pressed.load(std::memory_order_relaxed) && !keypressed())
         simulate_keypress(KEY_ESC << 8 | 27);
-    rest(1);
-    return library_mouse_b();
+    const int buttons = library_mouse_b();
+    const bool active = buttons != 0 || mouse_x != last_x || mouse_y != last_y || keypressed();
+    last_x = mouse_x;
+    last_y = mouse_y;
+    if (active) quiet_ms = 0;
+    const int ms = quiet_ms < STAY_BUSY_MS ? BUSY_MS : IDLE_MS;
+    rest(ms);
+    quiet_ms += ms;
+    return buttons;
 }
 
 // Once the panel holds the screen, a message box is an alert drawn on it.
@@ -161,7 +199,13 @@ int main(int argc, char** argv) {
 
     library_mouse_b = gui_mouse_b;
     gui_mouse_b = idle_mouse_b;
+    struct sigaction stop{};
+    stop.sa_handler = on_stop_signal;
+    sigaction(SIGINT, &stop, nullptr); // in place of Allegro's, which cannot end a parked X input
+    sigaction(SIGTERM, &stop, nullptr);
+    park_x_input();
     do_dialog(the_dialog, -1);
+    unpark_x_input();
 
     if (picture) destroy_bitmap(picture);
     set_picture(nullptr);
