@@ -1,18 +1,31 @@
-// The synthesizer program: prepares the engine, brings up graphics, sound and
-// MIDI, runs the control panel until Escape (or the window's close button),
-// and takes everything down again: the stream first, then MIDI input, then
-// the sound library. Returns 0 on every path.
+// The synthesizer program: reads its options, prepares the engine (instrument
+// files, shared settings), brings up graphics, sound and MIDI, runs the
+// control panel until Escape (or the window's close button), and takes
+// everything down again: the stream first, then MIDI input, then the sound
+// library. With --no-gui it plays without a panel until SIGINT or SIGTERM and
+// shuts down in the same order.
+//
+// Exit status: 0 normally, 1 for a file or a chosen device that cannot be
+// had, 2 for a bad command line; in the last two cases nothing was started
+// (or it was taken down again).
 #include <allegro.h>
+#include <allegro/internal/aintern.h>
+#include <allegro/platform/aintunix.h>
+#include <pthread.h>
+#include <signal.h>
 
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
+#include "app/live_options.h"
 #include "engine/engine.h"
-#include "midi/midi_input.h"
+#include "files/instrument_file.h"
 #include "panel/dialog.h"
-#include "platform/fsound.h"
+#include "panel/file_buttons.h"
+#include "platform/live.h"
 #include "platform/msgbox.h"
 
 namespace {
@@ -20,18 +33,54 @@ namespace {
 // Set from Allegro's window thread when the window's close button is pressed.
 std::atomic<bool> close_pressed{false};
 void on_close_button() { close_pressed.store(true, std::memory_order_relaxed); }
+// SIGINT and SIGTERM end the panel the same way, in the order Escape does.
+void on_stop_signal(int) { close_pressed.store(true, std::memory_order_relaxed); }
 
 int (*library_mouse_b)() = nullptr;
+
+// Allegro reads X input on a background thread that wakes 100 times a
+// second whatever happens. Once the panel is up that thread is parked (its
+// "interrupts" disabled) and the dialog loops read the input themselves, as
+// often as the player needs: every millisecond while the mouse or keyboard
+// is in use, a few dozen times a second while nothing happens.
+bool x_input_parked = false;
+
+void unpark_x_input() {
+    if (!x_input_parked) return;
+    x_input_parked = false;
+    _unix_bg_man->enable_interrupts(); // its thread must be free to end
+}
+
+void park_x_input() {
+    if (x_input_parked || !_unix_bg_man || !_unix_bg_man->multi_threaded) return;
+    _unix_bg_man->disable_interrupts();
+    x_input_parked = true;
+    _add_exit_func(unpark_x_input, "unpark X input"); // also on a fatal signal
+}
+
+constexpr int BUSY_MS = 1, IDLE_MS = 15;
+constexpr int STAY_BUSY_MS = 400; // after the last sign of the player
+
+int last_x = -1, last_y = -1;
+int quiet_ms = STAY_BUSY_MS;
 
 // Every dialog of the program (the panel, the file selector, alerts) polls
 // the mouse buttons once per pass of its loop. Resting here lets an idle
 // panel leave the processor to the audio thread, and turns the window's
 // close button into the Escape key every dialog already understands.
 int idle_mouse_b() {
+    if (x_input_parked) _xwin_handle_input();
     if (close_pressed.load(std::memory_order_relaxed) && !keypressed())
         simulate_keypress(KEY_ESC << 8 | 27);
-    rest(1);
-    return library_mouse_b();
+    const int buttons = library_mouse_b();
+    const bool active = buttons != 0 || mouse_x != last_x || mouse_y != last_y || keypressed();
+    last_x = mouse_x;
+    last_y = mouse_y;
+    if (active) quiet_ms = 0;
+    const int ms = quiet_ms < STAY_BUSY_MS ? BUSY_MS : IDLE_MS;
+    rest(ms);
+    quiet_ms += ms;
+    return buttons;
 }
 
 // Once the panel holds the screen, a message box is an alert drawn on it.
@@ -46,13 +95,70 @@ void setup_gui_colours() {
     gui_bg_color = makecol(0, 0, 0);
 }
 
+void shut_down_sound() {
+    live_close_stream();
+    live_close_midi();
+    live_close();
+}
+
+// Without a panel: plays until SIGINT or SIGTERM. The signals are blocked
+// before any thread of the sound and MIDI libraries starts, so every thread
+// inherits the mask and this one takes them with sigwait.
+int run_headless(const live_options& o) {
+    sigset_t stop;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGINT);
+    sigaddset(&stop, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stop, nullptr);
+    std::string why;
+    if (!live_open(the_engine, o.devices, &why)) {
+        std::fprintf(stderr, "synth: %s\n", why.c_str());
+        return 1;
+    }
+    std::printf("synth: %s\n", live_connections().c_str());
+    std::fflush(stdout);
+    int sig = 0;
+    while (sigwait(&stop, &sig) != 0) {}
+    shut_down_sound();
+    return 0;
+}
+
 } // namespace
 
-int main(int, char**) {
+int main(int argc, char** argv) {
+    live_options o;
+    std::string message;
+    switch (parse_live_options(argc, argv, &o, &message)) {
+    case parse_result::done: return 0;
+    case parse_result::bad_usage:
+        std::fprintf(stderr, "synth: %s\n%s", message.c_str(), live_usage().c_str());
+        return 2;
+    case parse_result::run: break;
+    }
+    if (o.list_devices) {
+        std::fputs(live_devices().c_str(), stdout);
+        return 0;
+    }
+
     engine_init(); // instrument defaults, phase steps, note frequencies
+    std::optional<instrument_record> loaded[2];
+    for (int n = 0; n < 2; ++n) {
+        const std::string& path = n == 0 ? o.i1 : o.i2;
+        if (path.empty()) continue;
+        loaded[n] = load_instrument_file(path, &message);
+        if (!loaded[n]) {
+            std::fprintf(stderr, "synth: %s\n", message.c_str());
+            return 1;
+        }
+        apply_record(*loaded[n], n == 0 ? i1 : i2);
+    }
+    for (int kind = 0; kind < KINDS; ++kind)
+        if (o.given[kind]) the_engine.set(param_id(0, kind), o.setting[kind]);
+
+    if (o.no_gui) return run_headless(o);
 
     if (install_allegro(SYSTEM_AUTODETECT, &errno, atexit) != 0) {
-        std::fprintf(stderr, "synth: no display to show the panel on%s%s\n",
+        std::fprintf(stderr, "synth: no display to show the panel on%s%s (--no-gui plays without one)\n",
                      allegro_error[0] ? ": " : "", allegro_error);
         return 0;
     }
@@ -74,19 +180,18 @@ int main(int, char**) {
     setup_gui_colours();
     message_box_hook(panel_message_box);
 
-    if (FSOUND_SetOutput(FSOUND_OUTPUT_ASIO) != 1) MessageBoxA(nullptr, "Error", "SetOutput", 0);
-    FSOUND_SetDriver(0);
-    if (FSOUND_Init(44100, 16, 0) != 1) {
-        std::printf("%d\n", FSOUND_GetError());
-        std::fflush(stdout);
+    // From here on the engine renders and notes reach the voices.
+    if (!live_open(the_engine, o.devices, &message)) {
+        set_gfx_mode(GFX_TEXT, 0, 0, 0, 0);
+        std::fprintf(stderr, "synth: %s\n", message.c_str());
+        return 1;
     }
 
-    initmidi(0);
-    midiopen(); // from here on notes reach the voices
-
-    FSOUND_STREAM* stream = FSOUND_Stream_Create(
-        streamcallback, streamsamples, FSOUND_16BITS | FSOUND_MONO | FSOUND_SIGNED, 44100, 0);
-    if (stream) FSOUND_Stream_Play(FSOUND_FREE, stream); // from here on the engine renders
+    // The panel shows what the command line chose.
+    for (int n = 0; n < 2; ++n)
+        if (loaded[n]) refresh_sliders(the_dialog, n + 1, *loaded[n]);
+    for (int kind = 0; kind < KINDS; ++kind)
+        if (o.given[kind]) refresh_setting(the_dialog, kind);
 
     install_mouse();
     BITMAP* picture = load_bitmap("synth.bmp", nullptr);
@@ -94,13 +199,17 @@ int main(int, char**) {
 
     library_mouse_b = gui_mouse_b;
     gui_mouse_b = idle_mouse_b;
+    struct sigaction stop{};
+    stop.sa_handler = on_stop_signal;
+    sigaction(SIGINT, &stop, nullptr); // in place of Allegro's, which cannot end a parked X input
+    sigaction(SIGTERM, &stop, nullptr);
+    park_x_input();
     do_dialog(the_dialog, -1);
+    unpark_x_input();
 
     if (picture) destroy_bitmap(picture);
     set_picture(nullptr);
-    if (stream) FSOUND_Stream_Close(stream);
-    midiclose();
-    FSOUND_Close();
+    shut_down_sound();
     message_box_hook(nullptr);
     return 0;
 }

@@ -10,5 +10,5 @@ add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/synth.bmp
 add_custom_target(synth_picture ALL DEPENDS ${CMAKE_BINARY_DIR}/synth.bmp)
 
 add_executable(synth ${CMAKE_CURRENT_LIST_DIR}/main.cpp)
-target_link_libraries(synth PRIVATE synth_panel synth_platform)
+target_link_libraries(synth PRIVATE synth_panel synth_platform synth_options)
 add_dependencies(synth synth_picture)

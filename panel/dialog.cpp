@@ -13,6 +13,10 @@ void (*button_actions[4])() = {save1, load1, save2, load2};
 
 namespace {
 
+// The global sliders: a slider and its caption, one row of the strip each.
+constexpr struct { int row, kind; } globals[] = {
+    {7, K_SPLITKEY}, {9, K_FADE1}, {11, K_FADE2}, {136, K_TRANSPOSE}};
+
 // Offsets of the rows inside an instrument block.
 constexpr int DIGITS = 0, VOLS = 10, FRQS = 20, WAVE_CAPTION = 30, WAVS = 31,
               VIB_CAPTION = 41, VIBS = 42, ENV_CAPTION = 52, ENVS = 53, SAVE = 59, LOAD = 60;
@@ -75,11 +79,9 @@ bool build_the_dialog() {
     DIALOG* t = the_dialog;
     t[0] = row(d_clear_proc, 0, 0, 0, 0);
     for (int m = 0; m < LAYERINGS; ++m)
-        t[1 + m] = row(my_radio_proc, 0, 10 * m, 100, 10, 0, m, layering_captions[m]);
+        t[mode_row(m)] = row(my_radio_proc, 0, 10 * m, 100, 10, 0, m, layering_captions[m]);
     t[1].flags = D_SELECTED;
     // The global sliders: a slider and its caption, one row of the strip each.
-    const struct { int row, kind; } globals[] = {
-        {7, K_SPLITKEY}, {9, K_FADE1}, {11, K_FADE2}, {136, K_TRANSPOSE}};
     for (auto g : globals) {
         const int y = g.row == 136 ? 30 : 10 * ((g.row - 7) / 2);
         t[g.row] = slider(150, y, 400, 10, param_id(0, g.kind), global_callback(g.kind));
@@ -107,6 +109,12 @@ int osc_row(int n, osc_param param, int k) {
     return block_start(n) + first[param] + k;
 }
 int env_row(int n, env_param param) { return block_start(n) + ENVS + param; }
+int global_row(int kind) {
+    for (auto g : globals)
+        if (g.kind == kind) return g.row;
+    return -1;
+}
+int mode_row(int mode) { return 1 + mode; }
 int save_row(int n) { return block_start(n) + SAVE; }
 int load_row(int n) { return block_start(n) + LOAD; }
 

@@ -24,6 +24,10 @@ extern DIALOG the_dialog[DIALOG_ROWS];
 int osc_row(int instrument, osc_param param, int oscillator);
 int env_row(int instrument, env_param param);
 int save_row(int instrument);
+// The row of a global setting's slider (split key, fade points, transpose), or -1.
+int global_row(int kind);
+// The row of a layering mode's radio button (mode 0..5).
+int mode_row(int mode);
 int load_row(int instrument);
 
 // Puts the picture into the picture row. With no picture the row draws

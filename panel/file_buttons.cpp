@@ -85,6 +85,21 @@ void refresh_sliders(DIALOG* dialog, int n, const instrument_record& stored) {
     for (int e = 0; e < ENV_PARAM_COUNT; ++e) move(env_row(n, env_param(e)), env[e]);
 }
 
+void refresh_setting(DIALOG* dialog, int kind) {
+    const int value = int(the_engine.get(param_id(0, kind)));
+    if (kind == K_MODE) {
+        for (int m = 0; m < LAYERINGS; ++m) {
+            DIALOG& d = dialog[mode_row(m)];
+            d.flags = (d.flags & ~D_SELECTED) | (m == value ? D_SELECTED : 0) | D_DIRTY;
+        }
+        return;
+    }
+    const int row = global_row(kind);
+    if (row < 0) return;
+    dialog[row].d2 = slider_position(kind, value);
+    dialog[row].flags |= D_DIRTY;
+}
+
 failure_lines describe_failure(const std::string& action, const std::string& path,
                                const std::string& error) {
     failure_lines l;

@@ -29,6 +29,11 @@ bool load_instrument(int instrument_number, const std::string& path, std::string
 // range; captions, buttons and the global sliders are left alone.
 void refresh_sliders(DIALOG* dialog, int instrument_number, const instrument_record& stored);
 
+// Shows the engine's value of a shared setting (engine/params.h kind): moves
+// its global slider, or selects the mode's radio button alone, and marks the
+// rows for redrawing. Kinds without a control on the panel change nothing.
+void refresh_setting(DIALOG* dialog, int kind);
+
 // The two lines of a failure alert: what failed with the file's name, and why.
 struct failure_lines {
     std::string what, why;

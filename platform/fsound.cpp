@@ -38,6 +38,7 @@ bool pa_up = false;     // Pa_Initialize has succeeded and not yet been undone
 bool initialised = false;
 PaDeviceIndex device = paNoDevice;
 PaHostApiTypeId host = paInDevelopment;
+bool alsa_only = false; // FSOUND_OUTPUT_ALSA was chosen
 
 constexpr int MAX_STREAMS = 16;
 FSOUND_STREAM* streams[MAX_STREAMS] = {};
@@ -73,9 +74,9 @@ PaDeviceIndex default_output(PaHostApiTypeId type) {
 }
 
 // The low-latency output: JACK when a server answered PortAudio, else ALSA.
-bool choose_device() {
+bool choose_device(bool alsa_only) {
     if (!bring_up_portaudio()) return false;
-    device = default_output(paJACK);
+    device = alsa_only ? paNoDevice : default_output(paJACK);
     host = paJACK;
     if (device == paNoDevice) {
         device = default_output(paALSA);
@@ -133,8 +134,10 @@ void close_stream(int k) {
 signed char FSOUND_SetOutput(int outputtype) {
     std::lock_guard lock(guard);
     if (initialised) return fail(FMOD_ERR_INIT);
-    if (outputtype != FSOUND_OUTPUT_ASIO) return fail(FMOD_ERR_OUTPUT_FORMAT);
-    if (!choose_device()) return fail(FMOD_ERR_OUTPUT_FORMAT);
+    if (outputtype != FSOUND_OUTPUT_ASIO && outputtype != FSOUND_OUTPUT_ALSA)
+        return fail(FMOD_ERR_OUTPUT_FORMAT);
+    alsa_only = outputtype == FSOUND_OUTPUT_ALSA;
+    if (!choose_device(alsa_only)) return fail(FMOD_ERR_OUTPUT_FORMAT);
     return 1;
 }
 
@@ -149,7 +152,7 @@ signed char FSOUND_Init(int mixrate, int, unsigned int) {
     std::lock_guard lock(guard);
     if (initialised) return 1;
     if (mixrate <= 0) return fail(FMOD_ERR_INVALID_PARAM);
-    if (device == paNoDevice && !choose_device()) return fail(FMOD_ERR_INIT);
+    if (device == paNoDevice && !choose_device(alsa_only)) return fail(FMOD_ERR_INIT);
     initialised = true;
     return 1;
 }
@@ -231,10 +234,30 @@ void FSOUND_Close() {
         if (streams[k]) close_stream(k);
     take_down_portaudio();
     initialised = false;
+    alsa_only = false;
 }
 
 const char* fsound_output_host() {
     std::lock_guard lock(guard);
     if (!initialised) return "";
     return host == paJACK ? "JACK" : "ALSA";
+}
+
+std::vector<std::string> fsound_alsa_outputs() {
+    std::lock_guard lock(guard);
+    std::vector<std::string> names;
+    if (!bring_up_portaudio()) return names;
+    PaHostApiIndex api = Pa_HostApiTypeIdToHostApiIndex(paALSA);
+    const PaHostApiInfo* info = api < 0 ? nullptr : Pa_GetHostApiInfo(api);
+    for (int k = 0; info && k < info->deviceCount; ++k) {
+        PaDeviceIndex d = Pa_HostApiDeviceIndexToDeviceIndex(api, k);
+        const PaDeviceInfo* di = Pa_GetDeviceInfo(d);
+        if (!di || di->maxOutputChannels < 1) continue;
+        if (d == info->defaultOutputDevice)
+            names.insert(names.begin(), di->name);
+        else
+            names.push_back(di->name);
+    }
+    if (!initialised) take_down_portaudio();
+    return names;
 }

@@ -6,11 +6,15 @@
 // buffer of exactly `length` bytes each time, for as long as it plays.
 #pragma once
 
+#include <string>
+#include <vector>
+
 struct FSOUND_STREAM;
 
 typedef signed char (*FSOUND_STREAMCALLBACK)(FSOUND_STREAM* stream, void* buff, int len, int param);
 
 enum {
+    FSOUND_OUTPUT_ALSA = 6, // ALSA's default device, even when a JACK server answers
     FSOUND_OUTPUT_ASIO = 7,
     FSOUND_16BITS = 0x10,
     FSOUND_MONO = 0x20,
@@ -29,7 +33,7 @@ enum {
     FMOD_ERR_INVALID_PARAM = 14, // a null or unknown handle, a bad length, format or rate
 };
 
-// Chooses the output; only FSOUND_OUTPUT_ASIO is offered. TRUE (1) when JACK
+// Chooses the output: FSOUND_OUTPUT_ASIO, or FSOUND_OUTPUT_ALSA for ALSA alone. TRUE (1) when JACK
 // or an ALSA output device can be had now, otherwise FALSE.
 signed char FSOUND_SetOutput(int outputtype);
 // Driver 0 is the only driver of the output; TRUE for it, FALSE otherwise.
@@ -52,3 +56,6 @@ void FSOUND_Close();
 
 // The host the output runs on: "JACK", "ALSA", or "" while none is up.
 const char* fsound_output_host();
+
+// The names of the ALSA output devices, the default first.
+std::vector<std::string> fsound_alsa_outputs();

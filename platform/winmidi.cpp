@@ -35,6 +35,7 @@ namespace {
 std::mutex guard;
 constexpr int MAX_DEVICES = 8;
 midi_in_device* open_devices[MAX_DEVICES] = {};
+std::atomic<bool> alsa_only{false};
 
 // Keeps RtMidi's warnings off std::cerr while it lives.
 class quiet_cerr {
@@ -56,7 +57,7 @@ void note_error(RtMidiError::Type, const std::string&, void* user) {
 // A new input of the MIDI library, or null. Errors after creation set *failed.
 RtMidiIn* new_input(std::atomic<bool>* failed) {
     quiet_libraries();
-    RtMidi::Api api = jack_server_answers() ? RtMidi::UNIX_JACK : RtMidi::LINUX_ALSA;
+    RtMidi::Api api = !alsa_only.load() && jack_server_answers() ? RtMidi::UNIX_JACK : RtMidi::LINUX_ALSA;
     try {
         RtMidiIn* in = new RtMidiIn(api, program_name());
         in->setErrorCallback(note_error, failed);
@@ -134,6 +135,23 @@ bool pack_short_message(const unsigned char* bytes, size_t n, unsigned long* pac
     }
     *packed = v;
     return true;
+}
+
+void midi_use_alsa(bool alsa) { alsa_only.store(alsa); }
+
+std::vector<std::string> midiInGetNames() {
+    std::lock_guard lock(guard);
+    quiet_cerr quiet;
+    std::atomic<bool> failed{false};
+    std::vector<std::string> names;
+    RtMidiIn* in = new_input(&failed);
+    if (!in) return names;
+    try {
+        for (unsigned p : usable_ports(in)) names.push_back(in->getPortName(p));
+    } catch (...) {
+    }
+    delete_input(in);
+    return names;
 }
 
 unsigned int midiInGetNumDevs() {

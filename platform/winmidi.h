@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 typedef struct midi_in_device* HMIDIIN;
 typedef unsigned int MMRESULT;
@@ -28,6 +29,11 @@ enum : unsigned int {
     MIM_CLOSE = 0x3C2,
     MIM_DATA = 0x3C3,
 };
+
+// Takes sources from the ALSA sequencer even when a JACK server answers.
+void midi_use_alsa(bool alsa);
+// The names of the sources present now, as midiInGetNumDevs counts them.
+std::vector<std::string> midiInGetNames();
 
 // The number of MIDI sources present now.
 unsigned int midiInGetNumDevs();

@@ -125,19 +125,19 @@ cat >"$work/gdb.cmds" <<'GDB'
 set pagination off
 set confirm off
 handle SIGPIPE SIGUSR1 SIGUSR2 SIG32 SIG33 SIG34 nostop noprint pass
-break FSOUND_Stream_Close
+break live_close_stream
 commands
 silent
 echo CALL stream-close\n
 continue
 end
-break midiclose
+break live_close_midi
 commands
 silent
 echo CALL midi-close\n
 continue
 end
-break FSOUND_Close
+break live_close()
 commands
 silent
 echo CALL sound-close\n

@@ -1,0 +1,111 @@
+#include "app/live_options.h"
+
+#include <getopt.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "app/setting_options.h"
+
+#ifndef SYNTH_VERSION
+#define SYNTH_VERSION "1.1"
+#endif
+
+live_options::live_options() {
+    for (int kind = 0; kind < KINDS; ++kind) setting[kind] = int(param_kinds[kind].start[0]);
+}
+
+std::string live_usage() {
+    return "usage: synth [options]\n"
+           "  --i1 FILE          load instrument 1 from an instrument file\n"
+           "  --i2 FILE          load instrument 2 likewise\n"
+           "  --audio A          jack, alsa, none, or auto: JACK when a server answers, else ALSA (default)\n"
+           "  --period N         frames per ALSA buffer, 16 to 8192 (default 256; JACK uses the server's)\n"
+           "  --midi M           first: the first source that is no loopback (default); all: every\n"
+           "                     physical source, also ones that appear later; none; or any other\n"
+           "                     text: every source whose name contains it\n"
+           "  --list-devices     print the audio outputs and MIDI sources and exit\n"
+           "  --no-gui           no panel: play until interrupted (SIGINT or SIGTERM)\n"
+           "  --help, --version\n"
+           "the settings both instruments share:\n" +
+           settings_usage();
+}
+
+parse_result parse_live_options(int argc, char** argv, live_options* o, std::string* message) {
+    enum { I1 = 256, I2, AUDIO, PERIOD, MIDI, LIST, NO_GUI, HELP, VERSION, SETTING };
+    std::vector<option> longs = {
+        {"i1", required_argument, nullptr, I1},        {"i2", required_argument, nullptr, I2},
+        {"audio", required_argument, nullptr, AUDIO},  {"period", required_argument, nullptr, PERIOD},
+        {"midi", required_argument, nullptr, MIDI},    {"list-devices", no_argument, nullptr, LIST},
+        {"no-gui", no_argument, nullptr, NO_GUI},      {"help", no_argument, nullptr, HELP},
+        {"version", no_argument, nullptr, VERSION}};
+    for (int kind = 0; kind < KINDS; ++kind)
+        if (has_option(kind)) longs.push_back({param_kinds[kind].option, required_argument, nullptr, SETTING + kind});
+    longs.push_back({nullptr, 0, nullptr, 0});
+    opterr = 0;
+    optind = 0; // a fresh scan on every call
+    int c;
+    while ((c = getopt_long(argc, argv, "", longs.data(), nullptr)) != -1) {
+        if (c >= SETTING && c < SETTING + KINDS) {
+            if (!parse_setting(c - SETTING, optarg, &o->setting[c - SETTING], message))
+                return parse_result::bad_usage;
+            o->given[c - SETTING] = true;
+            continue;
+        }
+        const std::string arg = optarg ? optarg : "";
+        switch (c) {
+        case I1: o->i1 = arg; break;
+        case I2: o->i2 = arg; break;
+        case AUDIO:
+            if (arg == "jack") o->devices.audio = audio_choice::jack;
+            else if (arg == "alsa") o->devices.audio = audio_choice::alsa;
+            else if (arg == "none") o->devices.audio = audio_choice::none;
+            else if (arg == "auto") o->devices.audio = audio_choice::automatic;
+            else {
+                *message = "--audio takes jack, alsa, none or auto, not \"" + arg + "\"";
+                return parse_result::bad_usage;
+            }
+            break;
+        case PERIOD: {
+            char* end = nullptr;
+            errno = 0;
+            const long n = std::strtol(optarg, &end, 10);
+            if (arg.empty() || *end != '\0' || errno != 0 || n < MIN_PERIOD || n > MAX_PERIOD) {
+                *message = "--period takes a number of frames from " + std::to_string(MIN_PERIOD) + " to " +
+                           std::to_string(MAX_PERIOD) + ", not \"" + arg + "\"";
+                return parse_result::bad_usage;
+            }
+            o->devices.period = int(n);
+            break;
+        }
+        case MIDI:
+            if (arg == "first") o->devices.midi = midi_choice::first;
+            else if (arg == "all") o->devices.midi = midi_choice::all;
+            else if (arg == "none") o->devices.midi = midi_choice::none;
+            else if (arg.empty()) {
+                *message = "--midi takes first, all, none or part of a source's name";
+                return parse_result::bad_usage;
+            } else {
+                o->devices.midi = midi_choice::named;
+                o->devices.midi_name = arg;
+            }
+            break;
+        case LIST: o->list_devices = true; break;
+        case NO_GUI: o->no_gui = true; break;
+        case HELP: std::fputs(live_usage().c_str(), stdout); return parse_result::done;
+        case VERSION: std::printf("synth %s\n", SYNTH_VERSION); return parse_result::done;
+        default: {
+            const char* opt = argv[optind - 1];
+            *message = optopt ? std::string("option ") + opt + " needs a value" : std::string("unknown option ") + opt;
+            return parse_result::bad_usage;
+        }
+        }
+    }
+    if (optind < argc) {
+        *message = std::string("unexpected argument ") + argv[optind];
+        return parse_result::bad_usage;
+    }
+    return parse_result::run;
+}
