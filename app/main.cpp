@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/data_files.h"
 #include "engine/engine.h"
 #include "midi/midi_input.h"
 #include "panel/dialog.h"
@@ -89,7 +90,7 @@ int main(int, char**) {
     if (stream) FSOUND_Stream_Play(FSOUND_FREE, stream); // from here on the engine renders
 
     install_mouse();
-    BITMAP* picture = load_bitmap("synth.bmp", nullptr);
+    BITMAP* picture = load_bitmap(data_file("synth.bmp").c_str(), nullptr);
     set_picture(picture);
 
     library_mouse_b = gui_mouse_b;
