@@ -73,15 +73,37 @@ TEST(FactoryInstruments, EveryFamilyIsThere) {
         EXPECT_TRUE(kinds.count(k)) << "no " << k;
 }
 
-// A four-note chord at full velocity never clips, and single notes are
-// within a few decibels of each other.
-TEST(FactoryInstruments, LevelsThroughTheEngine) {
+// A four-note chord at full velocity never clips, single notes are within a
+// few decibels of each other, and each family has the envelope it is meant
+// to: organs speak at once and hold, strings and pads swell in slowly,
+// struck and plucked sounds die away while the key is held, drums are gone.
+TEST(FactoryInstruments, LevelsAndEnvelopesThroughTheEngine) {
+    const struct {
+        std::set<std::string> kinds;
+        double most_rise_ms, least_rise_ms, most_held_db, least_held_db;
+    } families[] = {
+        {{"organ"}, 100, 0, 0, -3},
+        {{"strings", "pad"}, 2000, 400, 0, -3},
+        {{"bass", "brass", "reed", "lead"}, 200, 0, 0, -9},
+        {{"bell", "mallet", "keys", "plucked"}, 100, 0, -6, -400},
+        {{"percussion"}, 100, 0, -60, -400},
+    };
     for (const factory_instrument& f : table()) {
         SCOPED_TRACE(f.name);
         const sound_figures m = measure(f.record);
         EXPECT_LE(m.chord_peak, -1.0);
         EXPECT_GE(m.note_rms, -28.0);
         EXPECT_LE(m.note_rms, -19.0);
+        int found = 0;
+        for (const auto& family : families) {
+            if (!family.kinds.count(f.kind)) continue;
+            ++found;
+            EXPECT_LE(m.rise_ms, family.most_rise_ms);
+            EXPECT_GE(m.rise_ms, family.least_rise_ms);
+            EXPECT_LE(m.held_db, family.most_held_db) << "after 1.5 s held";
+            EXPECT_GE(m.held_db, family.least_held_db) << "after 1.5 s held";
+        }
+        EXPECT_EQ(found, 1) << "kind " << f.kind << " belongs to no family";
     }
 }
 
