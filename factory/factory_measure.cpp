@@ -23,8 +23,10 @@ int main(int argc, char** argv) {
                 "held 1.5 s dB | rings ms |\n| --- | --- | --- | --- | --- | --- | --- | --- |\n");
     for (const factory_instrument& f : *table) {
         const sound_figures m = measure(f.record);
-        std::printf("| %s | %s | %.1f | %.1f | %.1f | %.0f | %.1f | %.0f |\n", f.name.c_str(),
-                    f.kind.c_str(), m.chord_peak, m.note_peak, m.note_rms, m.rise_ms, m.held_db,
+        char held[16] = "silent";
+        if (m.held_db > -120.0) std::snprintf(held, sizeof held, "%.1f", m.held_db);
+        std::printf("| %s | %s | %.1f | %.1f | %.1f | %.0f | %s | %.0f |\n", f.name.c_str(),
+                    f.kind.c_str(), m.chord_peak, m.note_peak, m.note_rms, m.rise_ms, held,
                     m.ring_ms);
     }
     return 0;
