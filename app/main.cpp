@@ -21,6 +21,7 @@
 #include <optional>
 
 #include "app/live_options.h"
+#include "app/data_files.h"
 #include "engine/engine.h"
 #include "files/instrument_file.h"
 #include "panel/dialog.h"
@@ -194,7 +195,7 @@ int main(int argc, char** argv) {
         if (o.given[kind]) refresh_setting(the_dialog, kind);
 
     install_mouse();
-    BITMAP* picture = load_bitmap("synth.bmp", nullptr);
+    BITMAP* picture = load_bitmap(data_file("synth.bmp").c_str(), nullptr);
     set_picture(picture);
 
     library_mouse_b = gui_mouse_b;

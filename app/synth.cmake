@@ -1,4 +1,5 @@
 # build/synth: the synthesizer program, with its picture synth.bmp beside it.
+# Installed, it finds the picture in its data folder (app/data_files.h).
 
 # The picture is drawn by a small program of our own at build time.
 add_executable(make_picture ${CMAKE_CURRENT_LIST_DIR}/make_picture.cpp)
@@ -9,6 +10,12 @@ add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/synth.bmp
   COMMENT "Drawing synth.bmp")
 add_custom_target(synth_picture ALL DEPENDS ${CMAKE_BINARY_DIR}/synth.bmp)
 
+file(RELATIVE_PATH data_from_programs ${CMAKE_INSTALL_FULL_BINDIR} ${SYNTH_FULL_DATA_DIR})
+add_library(synth_data_files STATIC ${CMAKE_CURRENT_LIST_DIR}/data_files.cpp)
+target_include_directories(synth_data_files PUBLIC ${CMAKE_SOURCE_DIR})
+target_compile_definitions(synth_data_files PRIVATE
+  SYNTH_INSTALLED_DATA="${SYNTH_FULL_DATA_DIR}" SYNTH_DATA_FROM_PROGRAMS="${data_from_programs}")
+
 add_executable(synth ${CMAKE_CURRENT_LIST_DIR}/main.cpp)
-target_link_libraries(synth PRIVATE synth_panel synth_platform synth_options)
+target_link_libraries(synth PRIVATE synth_panel synth_platform synth_options synth_data_files)
 add_dependencies(synth synth_picture)

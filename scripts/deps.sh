@@ -16,6 +16,9 @@ packages=(
   jackd2 xvfb xdotool imagemagick x11-apps
   # tests: the order of the shutdown calls, seen through breakpoints
   gdb
+  # installing and packaging: manual pages compressed and checked, the
+  # desktop entry validated, the Debian package's library dependencies
+  gzip groff-base man-db desktop-file-utils dpkg-dev file
 )
 
 missing=()

@@ -38,6 +38,32 @@ uint32_t lv2_host::map(const char* uri) {
     return uint32_t(uris_.size());
 }
 
+std::vector<lv2_host::preset> lv2_host::presets() {
+    std::vector<preset> out;
+    LV2_URID_Map map_data = {this, map_uri};
+    LilvNode* preset_class = lilv_new_uri(world_, "http://lv2plug.in/ns/ext/presets#Preset");
+    LilvNodes* related = lilv_plugin_get_related(plugin_, preset_class);
+    LILV_FOREACH(nodes, i, related) {
+        const LilvNode* node = lilv_nodes_get(related, i);
+        lilv_world_load_resource(world_, node);
+        LilvState* state = lilv_state_new_from_world(world_, &map_data, node);
+        if (!state) continue;
+        preset p{lilv_node_as_uri(node), {}};
+        lilv_state_emit_port_values(
+            state,
+            [](const char* symbol, void* data, const void* value, uint32_t size, uint32_t) {
+                if (size == sizeof(float))
+                    static_cast<preset*>(data)->values.push_back({symbol, *static_cast<const float*>(value)});
+            },
+            &p);
+        lilv_state_free(state);
+        out.push_back(std::move(p));
+    }
+    lilv_nodes_free(related);
+    lilv_node_free(preset_class);
+    return out;
+}
+
 lv2_instance::lv2_instance(lv2_host& host, double rate) : controls(PARAM_COUNT) {
     static LV2_URID_Map map_data;
     map_data = {&host, map_uri};

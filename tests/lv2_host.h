@@ -22,6 +22,14 @@ public:
     bool ok() const { return plugin_ != nullptr; }
     const LilvPlugin* plugin() const { return plugin_; }
     uint32_t map(const char* uri);
+    LilvWorld* world() const { return world_; }
+
+    // The plugin's presets: each one's URI and control values by symbol.
+    struct preset {
+        std::string uri;
+        std::vector<std::pair<std::string, float>> values;
+    };
+    std::vector<preset> presets();
 
 private:
     LilvWorld* world_ = nullptr;

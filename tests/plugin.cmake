@@ -8,7 +8,7 @@ add_executable(plugin_tests test_plugin.cpp lv2_host.cpp)
 target_link_libraries(plugin_tests PRIVATE synth_media synth_core PkgConfig::LILV PkgConfig::LV2
   GTest::gtest_main)
 target_compile_definitions(plugin_tests PRIVATE SYNTH_RENDER="$<TARGET_FILE:synth-render>"
-  SYNTH_LV2_BUNDLE="${SYNTH_LV2_BUNDLE}")
+  SYNTH_LV2_BUNDLE="${SYNTH_LV2_BUNDLE}" SYNTH_FACTORY_DIR="${SYNTH_FACTORY_DIR}")
 add_dependencies(plugin_tests synth-render synth_lv2)
 gtest_discover_tests(plugin_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS plugin)
 

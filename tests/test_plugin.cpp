@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -249,4 +250,36 @@ TEST_F(Plugin, BadControlsAreClampedAndJunkMidiIgnored) {
     std::stable_sort(junk.begin(), junk.end(), [](auto& x, auto& y) { return x.frame < y.frame; });
     bool stereo = false;
     EXPECT_EQ(bad.play(junk, 30000, {256}, &stereo), good.play(clean, 30000, {256}, &stereo));
+}
+
+// Every factory instrument is a preset for each instrument, with exactly the
+// file's values: set on the engine, they give the file back.
+TEST_F(Plugin, PresetsHoldTheFactoryInstruments) {
+    const auto presets = host->presets();
+    size_t files = 0;
+    for (const auto& f : fs::directory_iterator(SYNTH_FACTORY_DIR)) files += f.path().extension() == ".zpk";
+    ASSERT_GE(files, 24u);
+    ASSERT_EQ(presets.size(), 2 * files);
+    for (const auto& p : presets) {
+        // urn:...:preset:i<n>:<name>
+        const size_t at = p.uri.rfind(":preset:i");
+        ASSERT_NE(at, std::string::npos) << p.uri;
+        const int n = p.uri[at + 9] - '0';
+        const std::string name = p.uri.substr(at + 11);
+        std::string error;
+        const auto file = load_instrument_file(std::string(SYNTH_FACTORY_DIR) + "/" + name + ".zpk", &error);
+        ASSERT_TRUE(file) << error;
+        synth_engine e;
+        EXPECT_EQ(p.values.size(), size_t(INSTRUMENT_PARAMS)) << p.uri;
+        for (const auto& [symbol, value] : p.values) {
+            const int id = param_by_symbol(symbol);
+            ASSERT_TRUE(id >= 0 && param_at(id).instrument == n) << p.uri << " sets " << symbol;
+            e.set(id, value);
+        }
+        const instrument_record got = record_of(n == 1 ? e.i1 : e.i2);
+        uint8_t a[INSTRUMENT_FILE_SIZE], b[INSTRUMENT_FILE_SIZE];
+        encode_record(got, a);
+        encode_record(*file, b);
+        EXPECT_EQ(0, std::memcmp(a, b, sizeof a)) << p.uri;
+    }
 }
