@@ -364,6 +364,15 @@ double render_instrument(instrument* in) { return render_normal(in); }
 
 namespace {
 
+// No voice on among the rendered notes and no start posted.
+bool silent(const instrument& I) {
+    if (I.starts.any_pending()) return false;
+    __m128i any = _mm_setzero_si128();
+    for (int i = 0; i < RENDERED_NOTES; i += 4)
+        any = _mm_or_si128(any, _mm_loadu_si128(reinterpret_cast<const __m128i*>(I.velocity + i)));
+    return _mm_movemask_epi8(_mm_cmpeq_epi32(any, _mm_setzero_si128())) == 0xFFFF;
+}
+
 // Renders n <= BLOCK samples of both instruments into out. Returns how many
 // of them had an active voice in either instrument: after the last of those,
 // no voice is active (unless it is the block's last sample).
@@ -372,6 +381,20 @@ int render_both(synth_engine& S, int16_t* out, int n, double* vibrato_after) {
     render_scratch& R = S.scratch();
     block& B1 = R.blocks[0];
     block& B2 = R.blocks[1];
+    // Nothing sounds and nothing is about to: only the vibrato phase moves
+    // (as below), and the time bases stand cleared.
+    if (silent(S.i1) && silent(S.i2)) {
+        double ov = S.oscvibrato;
+        for (int s = 0; s < n; ++s) {
+            ov = ov + vstep;
+            if (ov >= CYCLE) ov = ov - CYCLE;
+            vibrato_after[s] = ov;
+            out[s] = 0;
+        }
+        for (instrument* in : {&S.i1, &S.i2})
+            for (double& p : in->phase) p = 0.0;
+        return 0;
+    }
     // The vibrato phase of each sample, and its cosine.
     alignas(64) double angle[BLOCK];
     double ov = S.oscvibrato;
