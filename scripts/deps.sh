@@ -7,7 +7,7 @@ packages=(
   # build
   cmake ninja-build g++ pkg-config libgtest-dev libbenchmark-dev
   liballegro4-dev portaudio19-dev librtmidi-dev libjack-jackd2-dev
-  libsmf-dev libsndfile1-dev
+  libsndfile1-dev
   # running on a desktop: the message box
   x11-utils
   # tests: a JACK server with a dummy back-end, an X server and input events
