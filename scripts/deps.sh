@@ -8,6 +8,8 @@ packages=(
   cmake ninja-build g++ pkg-config libgtest-dev libbenchmark-dev
   liballegro4-dev portaudio19-dev librtmidi-dev libjack-jackd2-dev
   libsndfile1-dev
+  # tests: the fuzz targets (clang with its libFuzzer)
+  clang libclang-rt-dev
   # running on a desktop: the message box
   x11-utils
   # tests: a JACK server with a dummy back-end, an X server and input events
