@@ -8,6 +8,8 @@
 // split, fade points, transposition), then operations, each a byte and its
 // operands: a message of three bytes or of eight, samples to render, a field
 // of an instrument and its value, or a whole instrument record.
+#include <iterator>
+
 #include "files/instrument_file.h"
 #include "midi/notes.h"
 #include "tests/fuzz/fuzz_support.h"
