@@ -13,6 +13,7 @@
 #include <cstring>
 #include <string>
 
+#include "app/setting_options.h"
 #include "engine/engine.h"
 #include "files/instrument_file.h"
 #include "files/midi_file.h"
@@ -25,14 +26,9 @@ const char* const USAGE =
     "usage: synth-render [options] INPUT.mid OUTPUT.wav\n"
     "  --i1 FILE        load instrument 1 from an instrument file first\n"
     "  --i2 FILE        load instrument 2 likewise\n"
-    "  --mode M         layering mode: 0-5, or instr1, instr2, split, inv-split, fade, inv-fade (default 0)\n"
-    "  --split N        split key, 0-100 (default 50)\n"
-    "  --fade1 N        lower fade point, 0-100 (default 50)\n"
-    "  --fade2 N        upper fade point, 0-100 (default 90)\n"
-    "  --transpose N    -25 to 25 (default 0)\n"
-    "  --channel C      the MIDI channel that plays, 1-16, or all (default 1)\n"
     "  --tail S         the most seconds rendered after the last event (default 10)\n"
-    "  --quiet          no progress display\n";
+    "  --quiet          no progress display\n"
+    "the settings both instruments share:\n";
 
 constexpr int RATE = 44100;
 // A WAV file counts its bytes in 32 bits.
@@ -41,59 +37,41 @@ constexpr double MAX_TAIL = 24 * 3600.0;
 
 struct options {
     std::string i1, i2, input, output;
-    int mode = 0, split = 50, fade1 = 50, fade2 = 90, transpose = 0;
-    int channel = 1; // 0: all
+    int setting[KINDS]; // the shared settings by kind, from the table's start-up values
     double tail = 10.0;
     bool quiet = false;
+    options() {
+        for (int kind = 0; kind < KINDS; ++kind) setting[kind] = int(param_kinds[kind].start[0]);
+    }
 };
 
 [[noreturn]] void usage_error(const std::string& why) {
-    std::fprintf(stderr, "synth-render: %s\n%s", why.c_str(), USAGE);
+    std::fprintf(stderr, "synth-render: %s\n%s%s", why.c_str(), USAGE, settings_usage().c_str());
     std::exit(2);
 }
 
-int whole_number(const char* option, const char* text, int lo, int hi) {
-    char* end = nullptr;
-    errno = 0;
-    long v = std::strtol(text, &end, 10);
-    if (*text == '\0' || *end != '\0' || errno != 0 || v < lo || v > hi)
-        usage_error(std::string("--") + option + " takes a whole number from " + std::to_string(lo) +
-                    " to " + std::to_string(hi) + ", not \"" + text + "\"");
-    return int(v);
-}
-
 options parse(int argc, char** argv) {
-    enum { I1 = 256, I2, MODE, SPLIT, FADE1, FADE2, TRANSPOSE, CHANNEL, TAIL, QUIET, HELP };
-    static const option longs[] = {
-        {"i1", required_argument, nullptr, I1},       {"i2", required_argument, nullptr, I2},
-        {"mode", required_argument, nullptr, MODE},   {"split", required_argument, nullptr, SPLIT},
-        {"fade1", required_argument, nullptr, FADE1}, {"fade2", required_argument, nullptr, FADE2},
-        {"transpose", required_argument, nullptr, TRANSPOSE},
-        {"channel", required_argument, nullptr, CHANNEL},
-        {"tail", required_argument, nullptr, TAIL},   {"quiet", no_argument, nullptr, QUIET},
-        {"help", no_argument, nullptr, HELP},         {nullptr, 0, nullptr, 0}};
-    static const char* const modes[] = {"instr1", "instr2", "split", "inv-split", "fade", "inv-fade"};
+    // A setting's option returns SETTING + its kind.
+    enum { I1 = 256, I2, TAIL, QUIET, HELP, SETTING };
+    std::vector<option> longs = {
+        {"i1", required_argument, nullptr, I1}, {"i2", required_argument, nullptr, I2},
+        {"tail", required_argument, nullptr, TAIL}, {"quiet", no_argument, nullptr, QUIET},
+        {"help", no_argument, nullptr, HELP}};
+    for (int kind = 0; kind < KINDS; ++kind)
+        if (has_option(kind)) longs.push_back({param_kinds[kind].option, required_argument, nullptr, SETTING + kind});
+    longs.push_back({nullptr, 0, nullptr, 0});
     options o;
     opterr = 0;
     int c;
-    while ((c = getopt_long(argc, argv, "", longs, nullptr)) != -1) {
+    while ((c = getopt_long(argc, argv, "", longs.data(), nullptr)) != -1) {
+        if (c >= SETTING && c < SETTING + KINDS) {
+            std::string why;
+            if (!parse_setting(c - SETTING, optarg, &o.setting[c - SETTING], &why)) usage_error(why);
+            continue;
+        }
         switch (c) {
         case I1: o.i1 = optarg; break;
         case I2: o.i2 = optarg; break;
-        case MODE: {
-            int found = -1;
-            for (int m = 0; m < 6; ++m)
-                if (std::strcmp(optarg, modes[m]) == 0) found = m;
-            o.mode = found >= 0 ? found : whole_number("mode", optarg, 0, 5);
-            break;
-        }
-        case SPLIT: o.split = whole_number("split", optarg, 0, 100); break;
-        case FADE1: o.fade1 = whole_number("fade1", optarg, 0, 100); break;
-        case FADE2: o.fade2 = whole_number("fade2", optarg, 0, 100); break;
-        case TRANSPOSE: o.transpose = whole_number("transpose", optarg, -25, 25); break;
-        case CHANNEL:
-            o.channel = std::strcmp(optarg, "all") == 0 ? 0 : whole_number("channel", optarg, 1, 16);
-            break;
         case TAIL: {
             char* end = nullptr;
             double t = std::strtod(optarg, &end);
@@ -104,7 +82,10 @@ options parse(int argc, char** argv) {
             break;
         }
         case QUIET: o.quiet = true; break;
-        case HELP: std::fputs(USAGE, stdout); std::exit(0);
+        case HELP:
+            std::fputs(USAGE, stdout);
+            std::fputs(settings_usage().c_str(), stdout);
+            std::exit(0);
         default: {
             const char* opt = argv[optind - 1];
             usage_error(optopt ? std::string("option ") + opt + " needs a value"
@@ -165,7 +146,7 @@ int main(int argc, char** argv) {
     std::string error;
     auto events = read_midi_file(o.input, RATE, &error);
     if (!events) fail(error);
-    const std::vector<midi_event> played = on_channel(*events, o.channel);
+    const std::vector<midi_event> played = on_channel(*events, o.setting[K_CHANNEL]);
 
     engine_init();
     for (auto [path, in] : {std::pair{&o.i1, &i1}, std::pair{&o.i2, &i2}}) {
@@ -174,11 +155,9 @@ int main(int argc, char** argv) {
         if (!record) fail(error);
         apply_record(*record, *in);
     }
-    multimode = o.mode;
-    splitkey = o.split;
-    fade1 = o.fade1;
-    fade2 = o.fade2;
-    transpose = o.transpose;
+    // The messages played are already on channel 1.
+    for (int kind = 0; kind < KINDS; ++kind)
+        if (has_option(kind) && kind != K_CHANNEL) the_engine.set(param_id(0, kind), o.setting[kind]);
 
     for (int sig : {SIGINT, SIGTERM, SIGHUP}) std::signal(sig, on_signal);
     wav_writer out;

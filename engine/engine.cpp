@@ -3,23 +3,21 @@
 
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 #include <utility>
 
-instrument i1, i2;
-double hertz[NOTES];
-shared<int> noteon[NOTES];
-shared<int> transpose{0};
-shared<int> multimode{0};
-shared<int> splitkey{50};
-shared<int> fade1{50};
-shared<int> fade2{90};
 const float outhertz = 44100.0f;
 const int streamsamples = 2048;
-double oscvibrato = 0.0;
 
 namespace {
 
-uint32_t rng = 1;
+struct note_table {
+    double hz[NOTES];
+    note_table() {
+        for (int n = 0; n < NOTES; ++n) hz[n] = realhertz(n);
+    }
+};
+const note_table notes;
 
 // Lengths are capped so that A + D + R and the envelope position stay within an int.
 constexpr int MAX_LENGTH = 0x7FFFFFFF / 3 - 1;
@@ -49,32 +47,139 @@ void note_starts::clear() noexcept {
     for (auto& p : pending_) p.store(0, std::memory_order_relaxed);
 }
 
-void instrument_defaults(instrument& in, int envelope_length) {
-    for (int k = 0; k < OSCILLATORS; ++k) {
-        in.phase[k] = 0.0;
-        in.frq[k] = 0;
-        in.vol[k] = k == 0 ? 1.0 : 0.0;
-        in.oscstep[k] = 0.0;
-        in.wav[k] = 0;
-        in.vib[k] = 0.0;
+const double (&hertz)[NOTES] = notes.hz;
+
+synth_engine the_engine;
+instrument& i1 = the_engine.i1;
+instrument& i2 = the_engine.i2;
+shared<int> (&noteon)[NOTES] = the_engine.noteon;
+shared<int>& transpose = the_engine.transpose;
+shared<int>& multimode = the_engine.multimode;
+shared<int>& splitkey = the_engine.splitkey;
+shared<int>& fade1 = the_engine.fade1;
+shared<int>& fade2 = the_engine.fade2;
+double& oscvibrato = the_engine.oscvibrato;
+
+namespace {
+
+// An instrument's parameter field by kind, for the parameter table.
+template <class F>
+void with_field(instrument& in, int kind, int k, F&& f) {
+    switch (kind) {
+    case K_VOL: f(in.vol[k]); break;
+    case K_FRQ: f(in.frq[k]); break;
+    case K_WAV: f(in.wav[k]); break;
+    case K_VIB: f(in.vib[k]); break;
+    case K_ATTACKLEN: f(in.attacklen); break;
+    case K_ATTACK: f(in.attack); break;
+    case K_DECAYLEN: f(in.decaylen); break;
+    case K_DECAY: f(in.decay); break;
+    case K_RELEASELEN: f(in.releaselen); break;
+    case K_FADELEN: f(in.fadelen); break;
+    default: break;
     }
-    in.attacklen = envelope_length;
-    in.attack = 1.0;
-    in.decaylen = envelope_length;
-    in.decay = 1.0;
-    in.releaselen = envelope_length;
+}
+
+shared<int>* global_field(synth_engine& e, int kind) {
+    switch (kind) {
+    case K_MODE: return &e.multimode;
+    case K_SPLITKEY: return &e.splitkey;
+    case K_FADE1: return &e.fade1;
+    case K_FADE2: return &e.fade2;
+    case K_TRANSPOSE: return &e.transpose;
+    case K_CHANNEL: return &e.channel;
+    default: return nullptr;
+    }
+}
+
+template <class T> T converted(double v) {
+    if constexpr (std::is_same_v<T, int>) return int(v);
+    else return v;
+}
+
+} // namespace
+
+double instrument_value(const instrument& in, int kind, int k) {
+    double v = 0.0;
+    with_field(const_cast<instrument&>(in), kind, k, [&](auto& f) { v = double(f.load()); });
+    return v;
+}
+
+void set_instrument_value(instrument& in, int kind, int k, double v) {
+    with_field(in, kind, k, [&](auto& f) { f = converted<decltype(f.load())>(v); });
+}
+
+void instrument_defaults(instrument& in, int n) {
+    for (int k = 0; k < OSCILLATORS; ++k) in.phase[k] = 0.0;
+    for (int i = 0; i < INSTRUMENT_PARAMS; ++i) {
+        const int id = param_id(n, param_at(i).kind, param_at(i).oscillator);
+        const param_ref r = param_at(id);
+        set_instrument_value(in, r.kind, r.oscillator, engine_value(r.kind, param_start(id)));
+    }
     for (int n = 0; n < NOTES; ++n) {
         in.envpos[n] = 0;
         in.velocity[n] = 0;
         in.fadecount[n] = 0;
     }
-    in.fadelen = -1;
     in.starts.clear();
+    compute_oscsteps(in);
+}
+
+synth_engine::synth_engine(float r) : rate(r), scratch_(new_render_scratch()) {
+    i1.rate = i2.rate = rate;
+    reset();
+}
+synth_engine::~synth_engine() { delete_render_scratch(scratch_); }
+
+void synth_engine::reset() {
+    instrument_defaults(i1, 1);
+    instrument_defaults(i2, 2);
+    for (auto& k : noteon) k = 0;
+    for (int kind = OSCILLATOR_KINDS + ENVELOPE_KINDS; kind < KINDS; ++kind)
+        *global_field(*this, kind) = int(param_kinds[kind].start[0]);
+    oscvibrato = 0.0;
+    rng = 1;
+}
+
+void synth_engine::store(int id, double v) {
+    const param_ref r = param_at(id);
+    if (r.instrument == 0) {
+        *global_field(*this, r.kind) = int(v);
+        return;
+    }
+    instrument& in = r.instrument == 1 ? i1 : i2;
+    set_instrument_value(in, r.kind, r.oscillator, v);
+    if (r.kind == K_FRQ) compute_oscsteps(in);
+}
+
+void synth_engine::set(int id, double value) {
+    if (id < 0 || id >= PARAM_COUNT) return;
+    const int kind = param_at(id).kind;
+    store(id, engine_value(kind, clamp_param(kind, value)));
+}
+
+void synth_engine::set_from_slider(int id, int position) {
+    if (id < 0 || id >= PARAM_COUNT) return;
+    const int kind = param_at(id).kind;
+    store(id, engine_value(kind, slider_value(kind, position)));
+}
+
+double synth_engine::get(int id) const {
+    if (id < 0 || id >= PARAM_COUNT) return 0.0;
+    const param_ref r = param_at(id);
+    const param_kind& k = param_kinds[r.kind];
+    double v = 0.0;
+    if (r.instrument == 0) {
+        v = *global_field(const_cast<synth_engine&>(*this), r.kind);
+    } else {
+        v = instrument_value(r.instrument == 1 ? i1 : i2, r.kind, r.oscillator);
+    }
+    return k.off && v == double(k.off_value) ? 0.0 : v;
 }
 
 void compute_oscsteps(instrument& in) {
     for (int k = 0; k < OSCILLATORS; ++k) {
-        double step = CYCLE / (double(outhertz) / spechertz(in.frq[k]));
+        double step = CYCLE / (double(in.rate) / spechertz(in.frq[k]));
         // An offset no slider can set (only a file can) must not drive the
         // time base to infinity: such an oscillator stands still.
         if (!std::isfinite(step) || step > 1e6) step = 0.0;
@@ -82,21 +187,7 @@ void compute_oscsteps(instrument& in) {
     }
 }
 
-void engine_init() {
-    instrument_defaults(i1, 100);
-    instrument_defaults(i2, 1);
-    compute_oscsteps(i1);
-    compute_oscsteps(i2);
-    for (int n = 0; n < NOTES; ++n) hertz[n] = realhertz(n);
-    for (auto& k : noteon) k = 0;
-    transpose = 0;
-    multimode = 0;
-    splitkey = 50;
-    fade1 = 50;
-    fade2 = 90;
-    oscvibrato = 0.0;
-    rng = 1;
-}
+void engine_init() { the_engine.reset(); }
 
 double spechertz(int semitones) {
     double r = std::pow(2.0, 1.0 / 12.0);
@@ -137,14 +228,15 @@ constexpr noise_steps jumps() {
 constinit const noise_steps noise_jump = jumps();
 
 double rndwave(double) {
+    uint32_t& rng = the_engine.rng;
     rng = rng * NOISE_MUL + NOISE_ADD;
     return noise_value(rng);
 }
 
-uint32_t noise_state() { return rng; }
-void set_noise_state(uint32_t s) { rng = s; }
+uint32_t noise_state() { return the_engine.rng; }
+void set_noise_state(uint32_t s) { the_engine.rng = s; }
 
-double vibrato(double depth) { return 1.0 - (0.5 + 0.5 * std::cos(oscvibrato)) * depth; }
+double vibrato(double depth) { return 1.0 - (0.5 + 0.5 * std::cos(the_engine.oscvibrato)) * depth; }
 
 int16_t to_sample(double sum) {
     double s = sum * 256.0;

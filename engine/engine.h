@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "engine/params.h"
 #include "engine/shared.h"
 
 constexpr int OSCILLATORS = 10;
@@ -77,26 +78,100 @@ struct instrument {
     int fadecount[NOTES];               // per note: fade countdown, negative = no fade
     shared<int> fadelen;                // samples, -1 = no fade
     note_starts starts;                 // note-ons waiting for the renderer
+    float rate = 44100.0f;              // output samples per second, for the phase steps
 };
 
-extern instrument i1, i2;
-extern double hertz[NOTES];             // filled once before audio starts
-extern shared<int> noteon[NOTES];       // velocity byte of the last note-on, 0 = key up
-extern shared<int> transpose;
-extern shared<int> multimode;
-extern shared<int> splitkey;
-extern shared<int> fade1;
-extern shared<int> fade2;
+struct render_scratch; // the renderer's working space (render.cpp)
+render_scratch* new_render_scratch();
+void delete_render_scratch(render_scratch* s);
+
+// One synthesizer: both instruments with their voices and note-start
+// mailboxes, the key state, the layering settings, the vibrato phase and the
+// noise generator. Instances are independent; they share only the note
+// frequency table and the oscillator code chosen for the processor, both
+// fixed before any renders. Each instance renders on one thread at a time;
+// note messages and parameter changes may come from other threads (see the
+// top of this file).
+class synth_engine {
+public:
+    // An engine for `rate` output samples per second (the program's is outhertz).
+    explicit synth_engine(float rate = 44100.0f);
+    ~synth_engine();
+    synth_engine(const synth_engine&) = delete;
+    synth_engine& operator=(const synth_engine&) = delete;
+
+    // Everything back to the start-up state.
+    void reset();
+
+    // Renders n >= 1 samples. For the same messages between the same samples
+    // the samples do not depend on how a span is cut into calls. The float
+    // form gives sample / 32768.
+    void render(int16_t* out, int n);
+    void render(float* out, int n);
+    // Renders up to n samples, but stops after the first sample after which
+    // no voice of either instrument is active. Returns the number rendered;
+    // 0 when none was active.
+    int render_until_silent(int16_t* out, int n);
+
+    // A MIDI short message, packed as addData takes it (midi/notes.h).
+    void midi(unsigned long message);
+
+    // A parameter by number (engine/params.h), in the units of its kind:
+    // clamped to its range (see clamp_param). A pitch offset also recomputes
+    // its instrument's phase steps. Never allocates, locks or blocks.
+    void set(int param, double value);
+    double get(int param) const;
+    // The value of a panel slider's position, written as it converts,
+    // without clamping.
+    void set_from_slider(int param, int position);
+
+    instrument i1, i2;
+    shared<int> noteon[NOTES];          // velocity byte of the last note-on, 0 = key up
+    shared<int> transpose{0};
+    shared<int> multimode{0};
+    shared<int> splitkey{50};
+    shared<int> fade1{50};
+    shared<int> fade2{90};
+    shared<int> channel{1};             // 1..16 that channel alone, 0 every channel
+    double oscvibrato = 0.0;            // audio thread only
+    uint32_t rng = 1;                   // the noise generator, audio thread only
+    const float rate;                   // output samples per second
+
+    render_scratch& scratch() { return *scratch_; }
+
+private:
+    void store(int param, double engine_value);
+    render_scratch* scratch_;
+};
+
+// The program's own synthesizer, and its parts under the names the panel,
+// the files and the tests use.
+extern synth_engine the_engine;
+extern instrument& i1;
+extern instrument& i2;
+extern shared<int> (&noteon)[NOTES];
+extern shared<int>& transpose;
+extern shared<int>& multimode;
+extern shared<int>& splitkey;
+extern shared<int>& fade1;
+extern shared<int>& fade2;
+extern double& oscvibrato;
+
+extern const double (&hertz)[NOTES];    // note frequencies, filled before main
 extern const float outhertz;
 extern const int streamsamples;
-extern double oscvibrato;               // audio thread only
 
-// Start-up: the defaults of both instruments, their phase steps and the note
-// frequency table. Also returns every run-time value (voices, key state,
-// settings, vibrato phase, noise generator) to its start-up state.
+// Start-up: the program's synthesizer back to its start-up state (the
+// defaults of both instruments and their phase steps, voices, key state,
+// settings, vibrato phase, noise generator).
 void engine_init();
-void instrument_defaults(instrument& in, int envelope_length);
+// The start-up values of instrument 1 or 2 (n), with its phase steps and no voice.
+void instrument_defaults(instrument& in, int n);
 void compute_oscsteps(instrument& in);
+// An instrument's parameter field by kind (engine/params.h) and oscillator, as
+// the engine holds it (a fade length of -1 is -1), read or written as it is.
+double instrument_value(const instrument& in, int kind, int oscillator);
+void set_instrument_value(instrument& in, int kind, int oscillator, double value);
 
 // Pitch and waves.
 double spechertz(int semitones);
@@ -106,7 +181,7 @@ double sqrwave(double x);
 double sawwave(double x);
 double rndwave(double x);
 double vibrato(double depth);
-uint32_t noise_state();            // the noise generator, for tests and renderers
+uint32_t noise_state();            // the program's noise generator, for tests
 void set_noise_state(uint32_t s);
 
 // Envelope lengths as the renderer takes them: below 1 counts as 1, and the
@@ -117,7 +192,7 @@ int usable_length(int len);
 // square and sawtooth waves take their position in the cycle from it).
 double cycle_remainder(double x);
 
-// One sample of one instrument.
+// One sample of one instrument of the program's synthesizer.
 double render_normal(instrument* in);
 double render_instrument(instrument* in);
 
@@ -133,11 +208,10 @@ int16_t to_sample(double sum);
 // out[i] = to_sample(0 + a[i] + b[i]) for i < n, eight at a time.
 void mix_to_samples(const double* a, const double* b, int16_t* out, int n);
 
-// The stream callback: fills len / 2 signed 16-bit samples.
+// The stream callback: fills len / 2 signed 16-bit samples from the program's
+// synthesizer.
 struct FSOUND_STREAM;
 signed char streamcallback(FSOUND_STREAM* stream, void* buff, int len, int param);
 
-// For rendering offline: renders up to n samples as streamcallback does, but
-// stops after the first sample after which no voice of either instrument is
-// active. Returns the number of samples rendered; 0 when none was active.
+// the_engine.render_until_silent.
 int render_until_silent(int16_t* out, int n);

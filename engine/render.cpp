@@ -55,8 +55,17 @@ struct block {
     int noise[OSCILLATORS], noises; // sounding noise oscillators, in order
 };
 
-block blocks[2];
-alignas(64) double vibcos[BLOCK]; // cos(oscvibrato) of each sample
+} // namespace
+
+struct render_scratch {
+    block blocks[2];
+    alignas(64) double vibcos[BLOCK]; // cos(oscvibrato) of each sample
+};
+
+render_scratch* new_render_scratch() { return new render_scratch(); }
+void delete_render_scratch(render_scratch* s) { delete s; }
+
+namespace {
 
 // The plain code is there from the start (constant initialisation); the
 // widest code the processor runs replaces it while the program starts.
@@ -157,7 +166,7 @@ int run_voice(int& p, int& vel, int& fc, bool key_up, const envelope& E, double*
 
 // Takes the posted starts, reads the parameters and runs the envelopes and
 // the time base of one instrument through n samples.
-void prepare(instrument& I, block& B, int n) {
+void prepare(const synth_engine& S, instrument& I, block& B, int n) {
     I.starts.take([&](int note, int level, int fadelen) {
         I.velocity[note] = level;
         I.envpos[note] = 0;
@@ -166,7 +175,7 @@ void prepare(instrument& I, block& B, int n) {
 
     const envelope E{usable_length(I.attacklen), usable_length(I.decaylen),
                      usable_length(I.releaselen), I.attack, I.decay, I.fadelen};
-    const int tr = transpose;
+    const int tr = S.transpose;
     const int np = padded(n);
     B.n = n;
     B.visited = 0;
@@ -186,7 +195,7 @@ void prepare(instrument& I, block& B, int n) {
         double* e = B.env + B.voices * STRIDE;
         bool audible;
         const int active = run_voice(I.envpos[note], I.velocity[note], I.fadecount[note],
-                                     noteon[note] == 0, E, e, n, &audible);
+                                     S.noteon[note] == 0, E, e, n, &audible);
         if (active > B.visited) B.visited = active;
         const int idx = tr + note;
         if (idx < 0 || idx >= NOTES) continue; // no pitch: silent
@@ -240,7 +249,7 @@ void prepare(instrument& I, block& B, int n) {
     for (int s = 0; s < np; ++s) B.out[s] = 0.0;
 }
 
-double vibrato_factor(const block& B, int k, int s) {
+double vibrato_factor(const double* vibcos, const block& B, int k, int s) {
     return 1.0 - (0.5 + 0.5 * vibcos[s]) * B.vib[k];
 }
 
@@ -263,17 +272,17 @@ void sum_levels(block& B) {
 // oscillator, voice by voice. A draw v adds (v / 32767 * 2 - 1) * level * gain,
 // taken here as v * level * (gain * 2 / 32767), less the sum of the levels
 // times the sum of the gains.
-void add_noise(block& B, int s) {
+void add_noise(render_scratch& R, uint32_t& rng, block& B, int s) {
     if (B.noises == 0 || s >= B.visited) return;
     const int M = B.noises;
     alignas(64) double gain[NOISE_GAINS] = {};
     double gains = 0.0;
     for (int j = 0; j < M; ++j) {
-        const double g = B.vol[B.noise[j]] * vibrato_factor(B, B.noise[j], s);
+        const double g = B.vol[B.noise[j]] * vibrato_factor(R.vibcos, B, B.noise[j], s);
         gain[j] = g * (2.0 / 32767.0);
         gains += g;
     }
-    const uint32_t state = noise_state();
+    const uint32_t state = rng;
     noise_block nb{B.env + s, STRIDE, B.voices, gain, M, state};
     alignas(64) double level[RENDERED_NOTES + 4];
     if (B.audible[s] != double(B.voices)) { // only the voices with a positive level draw
@@ -291,12 +300,12 @@ void add_noise(block& B, int s) {
     if (nb.voices == 0) return;
     const double drawn = noise(nb);
     const int draws = nb.voices * M;
-    set_noise_state(state * noise_jump.mul[draws] + noise_jump.add[draws]);
+    rng = state * noise_jump.mul[draws] + noise_jump.add[draws];
     B.out[s] += drawn - gains * B.levels[s];
 }
 
 // The other waves, all voices at once.
-void add_oscillators(block& B) {
+void add_oscillators(const double* vibcos, block& B) {
     if (B.voices == 0 || B.visited == 0) return;
     const int np = padded(B.visited);
     for (int k = 0; k < OSCILLATORS; ++k) {
@@ -340,12 +349,14 @@ void mix_to_samples(const double* a, const double* b, int16_t* out, int n) {
 }
 
 double render_normal(instrument* in) {
-    block& B = blocks[0];
-    vibcos[0] = std::cos(oscvibrato);
-    prepare(*in, B, 1);
+    synth_engine& S = the_engine;
+    render_scratch& R = S.scratch();
+    block& B = R.blocks[0];
+    R.vibcos[0] = std::cos(S.oscvibrato);
+    prepare(S, *in, B, 1);
     if (B.noises) sum_levels(B);
-    add_noise(B, 0);
-    add_oscillators(B);
+    add_noise(R, S.rng, B, 0);
+    add_oscillators(R.vibcos, B);
     return B.out[0];
 }
 
@@ -356,13 +367,14 @@ namespace {
 // Renders n <= BLOCK samples of both instruments into out. Returns how many
 // of them had an active voice in either instrument: after the last of those,
 // no voice is active (unless it is the block's last sample).
-int render_both(int16_t* out, int n, double* vibrato_after) {
-    const double vstep = CYCLE / (double(outhertz) / 5.0);
-    block& B1 = blocks[0];
-    block& B2 = blocks[1];
+int render_both(synth_engine& S, int16_t* out, int n, double* vibrato_after) {
+    const double vstep = CYCLE / (double(S.rate) / 5.0);
+    render_scratch& R = S.scratch();
+    block& B1 = R.blocks[0];
+    block& B2 = R.blocks[1];
     // The vibrato phase of each sample, and its cosine.
     alignas(64) double angle[BLOCK];
-    double ov = oscvibrato;
+    double ov = S.oscvibrato;
     for (int s = 0; s < n; ++s) {
         angle[s] = ov;
         ov = ov + vstep;
@@ -370,42 +382,50 @@ int render_both(int16_t* out, int n, double* vibrato_after) {
         vibrato_after[s] = ov;
     }
     for (int s = n; s < padded(n); ++s) angle[s] = 0.0;
-    cosines(angle, vibcos, padded(n));
-    prepare(i1, B1, n);
-    prepare(i2, B2, n);
+    cosines(angle, R.vibcos, padded(n));
+    prepare(S, S.i1, B1, n);
+    prepare(S, S.i2, B2, n);
     if (B1.noises || B2.noises) {
         if (B1.noises) sum_levels(B1);
         if (B2.noises) sum_levels(B2);
         for (int s = 0; s < n; ++s) {
-            add_noise(B1, s);
-            add_noise(B2, s);
+            add_noise(R, S.rng, B1, s);
+            add_noise(R, S.rng, B2, s);
         }
     }
-    add_oscillators(B1);
-    add_oscillators(B2);
+    add_oscillators(R.vibcos, B1);
+    add_oscillators(R.vibcos, B2);
     mix_to_samples(B1.out, B2.out, out, n);
     return B1.visited > B2.visited ? B1.visited : B2.visited;
 }
 
 } // namespace
 
-signed char streamcallback(FSOUND_STREAM*, void* buff, int len, int) {
-    int16_t* out = static_cast<int16_t*>(buff);
-    double vibrato_after[BLOCK];
-    for (int done = 0, total = len / 2; done < total;) {
-        const int n = total - done < BLOCK ? total - done : BLOCK;
-        render_both(out + done, n, vibrato_after);
-        oscvibrato = vibrato_after[n - 1];
-        done += n;
-    }
-    return 1;
-}
-
-int render_until_silent(int16_t* out, int n) {
+void synth_engine::render(int16_t* out, int n) {
     double vibrato_after[BLOCK];
     for (int done = 0; done < n;) {
         const int m = n - done < BLOCK ? n - done : BLOCK;
-        const int active = render_both(out + done, m, vibrato_after);
+        render_both(*this, out + done, m, vibrato_after);
+        oscvibrato = vibrato_after[m - 1];
+        done += m;
+    }
+}
+
+void synth_engine::render(float* out, int n) {
+    int16_t samples[BLOCK];
+    for (int done = 0; done < n;) {
+        const int m = n - done < BLOCK ? n - done : BLOCK;
+        render(samples, m);
+        for (int s = 0; s < m; ++s) out[done + s] = float(samples[s]) / 32768.0f;
+        done += m;
+    }
+}
+
+int synth_engine::render_until_silent(int16_t* out, int n) {
+    double vibrato_after[BLOCK];
+    for (int done = 0; done < n;) {
+        const int m = n - done < BLOCK ? n - done : BLOCK;
+        const int active = render_both(*this, out + done, m, vibrato_after);
         if (active < m) {
             // Silent from here on: the state after the last active sample is
             // that of any later sample, but for the vibrato phase.
@@ -417,6 +437,13 @@ int render_until_silent(int16_t* out, int n) {
     }
     return n;
 }
+
+signed char streamcallback(FSOUND_STREAM*, void* buff, int len, int) {
+    if (len >= 2) the_engine.render(static_cast<int16_t*>(buff), len / 2);
+    return 1;
+}
+
+int render_until_silent(int16_t* out, int n) { return the_engine.render_until_silent(out, n); }
 
 const char* oscillator_code() { return kernel_name; }
 

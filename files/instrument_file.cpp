@@ -24,10 +24,6 @@ int32_t get32(const uint8_t*& p) {
 
 constexpr int32_t RESERVED = 9;
 
-int32_t saturate(int64_t v) {
-    return int32_t(v < INT32_MIN ? INT32_MIN : v > INT32_MAX ? INT32_MAX : v);
-}
-
 std::string describe(const std::string& what, const std::string& path, int err) {
     return what + " " + path + ": " + std::strerror(err);
 }
@@ -55,92 +51,77 @@ int32_t thousandths(double level) {
     return int32_t(v);
 }
 
+namespace {
+
+// A record's field by kind of parameter, for the parameter table.
+int32_t& field(instrument_record& r, int kind, int k) {
+    switch (kind) {
+    case K_VOL: return r.vol[k];
+    case K_FRQ: return r.frq[k];
+    case K_WAV: return r.wav[k];
+    case K_VIB: return r.vib[k];
+    case K_ATTACKLEN: return r.attacklen;
+    case K_ATTACK: return r.attack;
+    case K_DECAYLEN: return r.decaylen;
+    case K_DECAY: return r.decay;
+    case K_RELEASELEN: return r.releaselen;
+    default: return r.fadelen;
+    }
+}
+
+constexpr int WORDS = INSTRUMENT_FILE_SIZE / 4;
+
+int word_of(int kind, int k) {
+    const param_kind& p = param_kinds[kind];
+    return p.scope == param_scope::oscillator ? 4 * k + p.file_word : p.file_word;
+}
+
+// Calls f(kind, oscillator) for every parameter an instrument file holds.
+template <class F> void each_stored(F&& f) {
+    for (int i = 0; i < INSTRUMENT_PARAMS; ++i) f(param_at(i).kind, param_at(i).oscillator);
+}
+
+} // namespace
+
 instrument_record record_of(const instrument& in) {
     instrument_record r{};
-    for (int k = 0; k < 10; ++k) {
-        r.frq[k] = in.frq[k];
-        r.vol[k] = thousandths(in.vol[k]);
-        r.wav[k] = in.wav[k];
-        r.vib[k] = thousandths(in.vib[k]);
-    }
-    r.attacklen = in.attacklen;
-    r.attack = thousandths(in.attack);
-    r.decaylen = in.decaylen;
-    r.decay = thousandths(in.decay);
-    r.releaselen = in.releaselen;
-    r.fadelen = in.fadelen;
+    each_stored([&](int kind, int k) {
+        const double v = instrument_value(in, kind, k);
+        field(r, kind, k) = param_kinds[kind].file_scale == 1000 ? thousandths(v) : int32_t(v);
+    });
     return r;
 }
 
 void encode_record(const instrument_record& r, uint8_t out[INSTRUMENT_FILE_SIZE]) {
+    int32_t words[WORDS];
+    for (int32_t& w : words) w = RESERVED;
+    instrument_record copy = r;
+    each_stored([&](int kind, int k) { words[word_of(kind, k)] = field(copy, kind, k); });
     uint8_t* p = out;
-    for (int k = 0; k < 10; ++k) {
-        put32(p, r.frq[k]);
-        put32(p, r.vol[k]);
-        put32(p, r.wav[k]);
-        put32(p, r.vib[k]);
-    }
-    put32(p, r.attacklen);
-    put32(p, r.attack);
-    put32(p, RESERVED);
-    put32(p, r.decaylen);
-    put32(p, r.decay);
-    put32(p, RESERVED);
-    put32(p, r.releaselen);
-    put32(p, r.fadelen);
+    for (int32_t w : words) put32(p, w);
 }
 
 instrument_record decode_record(const uint8_t in[INSTRUMENT_FILE_SIZE]) {
-    instrument_record r{};
+    int32_t words[WORDS];
     const uint8_t* p = in;
-    for (int k = 0; k < 10; ++k) {
-        r.frq[k] = get32(p);
-        r.vol[k] = get32(p);
-        r.wav[k] = get32(p);
-        r.vib[k] = get32(p);
-    }
-    r.attacklen = get32(p);
-    r.attack = get32(p);
-    get32(p);
-    r.decaylen = get32(p);
-    r.decay = get32(p);
-    get32(p);
-    r.releaselen = get32(p);
-    r.fadelen = get32(p);
+    for (int32_t& w : words) w = get32(p);
+    instrument_record r{};
+    each_stored([&](int kind, int k) { field(r, kind, k) = words[word_of(kind, k)]; });
     return r;
 }
 
 void apply_record(const instrument_record& r, instrument& in) {
-    for (int k = 0; k < 10; ++k) {
-        in.frq[k] = r.frq[k];
-        in.vol[k] = r.vol[k] / 1000.0;
-        in.wav[k] = r.wav[k];
-        in.vib[k] = r.vib[k] / 1000.0;
-    }
-    in.attacklen = r.attacklen;
-    in.attack = r.attack / 1000.0;
-    in.decaylen = r.decaylen;
-    in.decay = r.decay / 1000.0;
-    in.releaselen = r.releaselen;
-    in.fadelen = r.fadelen;
+    instrument_record copy = r;
+    each_stored([&](int kind, int k) {
+        const int32_t v = field(copy, kind, k);
+        set_instrument_value(in, kind, k, param_kinds[kind].file_scale == 1000 ? v / 1000.0 : double(v));
+    });
     compute_oscsteps(in);
 }
 
 instrument_record slider_positions(const instrument_record& r) {
-    auto length = [](int32_t v) { return saturate((int64_t(v) - 1) / 200); };
-    instrument_record p{};
-    for (int k = 0; k < 10; ++k) {
-        p.frq[k] = saturate(int64_t(r.frq[k]) + 50);
-        p.vol[k] = r.vol[k] / 10;
-        p.wav[k] = r.wav[k];
-        p.vib[k] = r.vib[k] / 20;
-    }
-    p.attacklen = length(r.attacklen);
-    p.attack = r.attack / 20;
-    p.decaylen = length(r.decaylen);
-    p.decay = r.decay / 20;
-    p.releaselen = length(r.releaselen);
-    p.fadelen = r.fadelen == -1 ? 0 : r.fadelen / 2000;
+    instrument_record copy = r, p{};
+    each_stored([&](int kind, int k) { field(p, kind, k) = slider_position(kind, field(copy, kind, k)); });
     return p;
 }
 

@@ -19,37 +19,45 @@ void start(instrument& in, int note, int level) { in.starts.post(note, level, in
 
 } // namespace
 
-void addData(unsigned long message) {
+void addData(synth_engine& e, unsigned long message) {
     const int status = int(message & 0xFF);
     const int note = int((message >> 8) & 0xFF);
     const int vel = int((message >> 16) & 0xFF);
     if (note > 127 || vel > 127) return; // not a valid data byte
 
-    // A note-off on channel 1 releases the key like a note-on with velocity 0.
-    if (status == 0x80) {
-        noteon[note] = 0;
+    const int ch = e.channel;
+    if (ch != 0 && (status & 0x0F) != ch - 1) return;
+    // A note-off releases the key like a note-on with velocity 0.
+    if ((status & 0xF0) == 0x80) {
+        e.noteon[note] = 0;
         return;
     }
-    if (status != 0x90) return;
+    if ((status & 0xF0) != 0x90) return;
 
-    noteon[note] = vel;
+    e.noteon[note] = vel;
     const int L = note_level(vel);
     if (L == 0) return;
 
-    const int mode = multimode, split = splitkey, lo = fade1, hi = fade2;
-    switch (mode) {
-    case 0: start(i1, note, L); break;
-    case 1: start(i2, note, L); break;
-    case 2: start(note < split ? i1 : i2, note, L); break;
-    case 3: start(note < split ? i2 : i1, note, L); break;
-    case 4:
-    case 5: {
+    instrument &i1 = e.i1, &i2 = e.i2;
+    const int mode = e.multimode, split = e.splitkey, lo = e.fade1, hi = e.fade2;
+    switch (layering(mode)) {
+    case layering::instr1: start(i1, note, L); break;
+    case layering::instr2: start(i2, note, L); break;
+    case layering::split: start(note < split ? i1 : i2, note, L); break;
+    case layering::inv_split: start(note < split ? i2 : i1, note, L); break;
+    case layering::fade:
+    case layering::inv_fade: {
+        const bool fade = layering(mode) == layering::fade;
         double t = fade_share(note, lo, hi);
         int low_share = int((1.0 - t) * L), high_share = int(L * t);
-        start(mode == 4 ? i1 : i2, note, low_share);
-        start(mode == 4 ? i2 : i1, note, high_share);
+        start(fade ? i1 : i2, note, low_share);
+        start(fade ? i2 : i1, note, high_share);
         break;
     }
     default: break;
     }
 }
+
+void addData(unsigned long message) { addData(the_engine, message); }
+
+void synth_engine::midi(unsigned long message) { addData(*this, message); }

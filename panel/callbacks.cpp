@@ -1,48 +1,64 @@
 #include "panel/callbacks.h"
 
+#include <string_view>
+
 #include "engine/engine.h"
 
 namespace {
 
-template <int N> instrument& inst() {
-    static_assert(N == 1 || N == 2);
-    if constexpr (N == 1) return i1; else return i2;
-}
-
-int length_from(int p) { return p * 200 + 1; }
-
-// One definition per parameter; the macros below stamp out the twins.
-template <int N, int K> int set_vol(int p) { inst<N>().vol[K] = p / 100.0; return 0; }
-template <int N, int K> int set_frq(int p) {
-    inst<N>().frq[K] = p - 50;
-    if constexpr (N == 1) updateoscp1(); else updateoscp2();
+// One definition for every slider: the table's conversion of the position,
+// written into the program's synthesizer. The macros below stamp out the
+// named twins.
+template <int N, int KIND, int K = 0> int set(int p) {
+    the_engine.set_from_slider(param_id(N, KIND, K), p);
     return 0;
 }
-template <int N, int K> int set_wav(int p) { inst<N>().wav[K] = p; return 0; }
-template <int N, int K> int set_vib(int p) { inst<N>().vib[K] = p / 50.0; return 0; }
-template <int N> int set_attacklen(int p) { inst<N>().attacklen = length_from(p); return 0; }
-template <int N> int set_attack(int p) { inst<N>().attack = p / 50.0; return 0; }
-template <int N> int set_decaylen(int p) { inst<N>().decaylen = length_from(p); return 0; }
-template <int N> int set_decay(int p) { inst<N>().decay = p / 50.0; return 0; }
-template <int N> int set_releaselen(int p) { inst<N>().releaselen = length_from(p); return 0; }
-template <int N> int set_fadelen(int p) { inst<N>().fadelen = p == 0 ? -1 : p * 2000; return 0; }
+
+// The callbacks' names follow the table's kinds.
+constexpr std::string_view osc_keys[] = {
+#define SYNTH_KEY(param, k) k == 0 ? #param : "",
+    SYNTH_OSC_PARAMS(SYNTH_KEY)
+#undef SYNTH_KEY
+};
+constexpr std::string_view env_keys[] = {
+#define SYNTH_KEY(param) #param,
+    SYNTH_ENV_PARAMS(SYNTH_KEY)
+#undef SYNTH_KEY
+};
+constexpr bool names_follow_table() {
+    for (int p = 0; p < OSC_PARAM_COUNT; ++p)
+        if (osc_keys[p * 10] != param_kinds[p].key) return false;
+    for (int e = 0; e < ENV_PARAM_COUNT; ++e)
+        if (env_keys[e] != param_kinds[OSCILLATOR_KINDS + e].key) return false;
+    return true;
+}
 
 } // namespace
 
-int splitslider(void*, int p) { splitkey = p; return 0; }
-int fade1slider(void*, int p) { fade1 = p; return 0; }
-int fade2slider(void*, int p) { fade2 = p; return 0; }
-int transposeslider(void*, int p) { transpose = p - 25; return 0; }
+int splitslider(void*, int p) { return set<0, K_SPLITKEY>(p); }
+int fade1slider(void*, int p) { return set<0, K_FADE1>(p); }
+int fade2slider(void*, int p) { return set<0, K_FADE2>(p); }
+int transposeslider(void*, int p) { return set<0, K_TRANSPOSE>(p); }
 
 void updateoscp1() { compute_oscsteps(i1); }
 void updateoscp2() { compute_oscsteps(i2); }
 
 #define SYNTH_DEFINE_OSC(param, k) \
-    int param##k##_1(void*, int p) { return set_##param<1, k>(p); } \
-    int param##k##_2(void*, int p) { return set_##param<2, k>(p); }
+    int param##k##_1(void*, int p) { return set<1, K_##param, k>(p); } \
+    int param##k##_2(void*, int p) { return set<2, K_##param, k>(p); }
 #define SYNTH_DEFINE_ENV(param) \
-    int param##1(void*, int p) { return set_##param<1>(p); } \
-    int param##2(void*, int p) { return set_##param<2>(p); }
+    int param##1(void*, int p) { return set<1, K_##param>(p); } \
+    int param##2(void*, int p) { return set<2, K_##param>(p); }
+#define K_vol K_VOL
+#define K_frq K_FRQ
+#define K_wav K_WAV
+#define K_vib K_VIB
+#define K_attacklen K_ATTACKLEN
+#define K_attack K_ATTACK
+#define K_decaylen K_DECAYLEN
+#define K_decay K_DECAY
+#define K_releaselen K_RELEASELEN
+#define K_fadelen K_FADELEN
 SYNTH_OSC_PARAMS(SYNTH_DEFINE_OSC)
 SYNTH_ENV_PARAMS(SYNTH_DEFINE_ENV)
 
@@ -60,6 +76,7 @@ const slider_callback env_table2[] = {SYNTH_ENV_PARAMS(SYNTH_ENV_ENTRY2)};
 
 static_assert(sizeof osc_table1 / sizeof *osc_table1 == OSC_PARAM_COUNT * 10);
 static_assert(sizeof env_table1 / sizeof *env_table1 == ENV_PARAM_COUNT);
+static_assert(names_follow_table(), "the callbacks' names must follow the parameter table");
 
 } // namespace
 
@@ -69,4 +86,14 @@ slider_callback osc_callback(int instrument, osc_param param, int oscillator) {
 
 slider_callback env_callback(int instrument, env_param param) {
     return (instrument == 1 ? env_table1 : env_table2)[param];
+}
+
+slider_callback global_callback(int kind) {
+    switch (kind) {
+    case K_SPLITKEY: return splitslider;
+    case K_FADE1: return fade1slider;
+    case K_FADE2: return fade2slider;
+    case K_TRANSPOSE: return transposeslider;
+    default: return nullptr;
+    }
 }

@@ -4,6 +4,8 @@
 // attack length of instrument 1. All return 0 (the dialog's D_O_K).
 #pragma once
 
+#include "engine/params.h"
+
 using slider_callback = int (*)(void* arg, int position);
 
 int splitslider(void*, int);
@@ -32,9 +34,14 @@ SYNTH_ENV_PARAMS(SYNTH_DECLARE_ENV)
 #undef SYNTH_DECLARE_OSC
 #undef SYNTH_DECLARE_ENV
 
-// The callbacks by instrument (1 or 2), for building the panel table.
-enum osc_param { OSC_VOL, OSC_FRQ, OSC_WAV, OSC_VIB, OSC_PARAM_COUNT };
+// The callbacks by instrument (1 or 2), for building the panel table. The
+// kinds are numbered as in the parameter table (engine/params.h).
+enum osc_param { OSC_VOL = K_VOL, OSC_FRQ = K_FRQ, OSC_WAV = K_WAV, OSC_VIB = K_VIB,
+                 OSC_PARAM_COUNT = OSCILLATOR_KINDS };
 enum env_param { ENV_ATTACKLEN, ENV_ATTACK, ENV_DECAYLEN, ENV_DECAY, ENV_RELEASELEN,
                  ENV_FADELEN, ENV_PARAM_COUNT };
+static_assert(ENV_PARAM_COUNT == ENVELOPE_KINDS && K_ATTACKLEN == OSCILLATOR_KINDS);
 slider_callback osc_callback(int instrument, osc_param param, int oscillator);
 slider_callback env_callback(int instrument, env_param param);
+// The slider of a global setting by kind (K_SPLITKEY ...), or nullptr.
+slider_callback global_callback(int kind);

@@ -37,8 +37,10 @@ DIALOG row(DIALOG_PROC proc, int x, int y, int w, int h, int d1 = 0, int d2 = 0,
     return d;
 }
 
-DIALOG slider(int x, int y, int w, int h, int max, int pos, slider_callback callback) {
-    return row(d_slider_proc, x, y, w, h, max, pos, nullptr, callback);
+// A slider for parameter `id`, its range and first position from the parameter table.
+DIALOG slider(int x, int y, int w, int h, int id, slider_callback callback) {
+    return row(d_slider_proc, x, y, w, h, param_kinds[param_at(id).kind].slider_max,
+               slider_start(id), nullptr, callback);
 }
 DIALOG text(int x, int y, int w, const char* caption) {
     return row(d_text_proc, x, y, w, 10, 0, 0, caption);
@@ -47,22 +49,22 @@ DIALOG text(int x, int y, int w, const char* caption) {
 void build_instrument_block(DIALOG* b, int n) {
     const int dy = (n - 1) * INSTRUMENT_DY;
     constexpr int top = 100, h = 200;
+    // Per kind of oscillator parameter: its first row and where its ten sliders sit.
+    struct column { int first, x0, dx; };
+    const column columns[OSC_PARAM_COUNT] = {
+        {VOLS, 0, 40}, {FRQS, 20, 40}, {WAVS, 500, 10}, {VIBS, 700, 10}};
     for (int k = 0; k < 10; ++k) {
         b[DIGITS + k] = text(40 * k, 90 + dy, 10, digit_captions[k]);
-        b[VOLS + k] = slider(40 * k, top + dy, 10, h, 100, k == 0 ? 100 : 0,
-                             osc_callback(n, OSC_VOL, k));
-        b[FRQS + k] = slider(40 * k + 20, top + dy, 10, h, 100, 50, osc_callback(n, OSC_FRQ, k));
-        b[WAVS + k] = slider(500 + 10 * k, top + dy, 10, h, 3, 0, osc_callback(n, OSC_WAV, k));
-        b[VIBS + k] = slider(700 + 10 * k, top + dy, 10, h, 50, 0, osc_callback(n, OSC_VIB, k));
+        for (int p = 0; p < OSC_PARAM_COUNT; ++p)
+            b[columns[p].first + k] = slider(columns[p].x0 + columns[p].dx * k, top + dy, 10, h,
+                                             param_id(n, p, k), osc_callback(n, osc_param(p), k));
     }
     b[WAVE_CAPTION] = text(500, 90 + dy, 100, "wave type");
     b[VIB_CAPTION] = text(700, 90 + dy, 100, "vibrato");
     b[ENV_CAPTION] = text(850, 90 + dy, 100, "attack/decay/release");
     // attacklen, attack, decaylen, decay, releaselen, fadelen side by side.
-    const int max[ENV_PARAM_COUNT] = {100, 100, 100, 100, 100, 200};
-    const int pos[ENV_PARAM_COUNT] = {0, 50, 0, 50, 0, 0};
     for (int e = 0; e < ENV_PARAM_COUNT; ++e)
-        b[ENVS + e] = slider(850 + 10 * e, top + dy, 10, h, max[e], pos[e],
+        b[ENVS + e] = slider(850 + 10 * e, top + dy, 10, h, param_id(n, K_ATTACKLEN + e),
                              env_callback(n, env_param(e)));
     const int action = (n - 1) * 2; // 0 save 1, 1 load 1, 2 save 2, 3 load 2
     b[SAVE] = row(my_button_proc, 0, 320 + dy, 100, 20, 0, action, "Save");
@@ -72,21 +74,21 @@ void build_instrument_block(DIALOG* b, int n) {
 bool build_the_dialog() {
     DIALOG* t = the_dialog;
     t[0] = row(d_clear_proc, 0, 0, 0, 0);
-    const char* const modes[6] = {"instr 1", "instr 2", "split", "inv. split", "fade", "inv. fade"};
-    for (int m = 0; m < 6; ++m) t[1 + m] = row(my_radio_proc, 0, 10 * m, 100, 10, 0, m, modes[m]);
+    for (int m = 0; m < LAYERINGS; ++m)
+        t[1 + m] = row(my_radio_proc, 0, 10 * m, 100, 10, 0, m, layering_captions[m]);
     t[1].flags = D_SELECTED;
-    t[7] = slider(150, 0, 400, 10, 100, 50, splitslider);
-    t[8] = text(560, 0, 100, "split key");
-    t[9] = slider(150, 10, 400, 10, 100, 50, fade1slider);
-    t[10] = text(560, 10, 100, "lower fade point");
-    t[11] = slider(150, 20, 400, 10, 100, 50, fade2slider);
-    t[12] = text(560, 20, 100, "upper fade point");
+    // The global sliders: a slider and its caption, one row of the strip each.
+    const struct { int row, kind; } globals[] = {
+        {7, K_SPLITKEY}, {9, K_FADE1}, {11, K_FADE2}, {136, K_TRANSPOSE}};
+    for (auto g : globals) {
+        const int y = g.row == 136 ? 30 : 10 * ((g.row - 7) / 2);
+        t[g.row] = slider(150, y, 400, 10, param_id(0, g.kind), global_callback(g.kind));
+        t[g.row + 1] = text(560, y, 100, param_kinds[g.kind].label);
+    }
     t[PICTURE_ROW] = row(d_bitmap_proc, 824, 0, 200, 60);
     t[PICTURE_ROW].fg = 0;
     build_instrument_block(t + INSTRUMENT_FIRST_ROW, 1);
     build_instrument_block(t + INSTRUMENT_FIRST_ROW + INSTRUMENT_ROWS, 2);
-    t[136] = slider(150, 30, 400, 10, 50, 25, transposeslider);
-    t[137] = text(560, 30, 100, "transpose");
     t[138] = DIALOG{};
     return true;
 }

@@ -80,12 +80,9 @@ void refresh_sliders(DIALOG* dialog, int n, const instrument_record& stored) {
         move(osc_row(n, OSC_WAV, k), p.wav[k]);
         move(osc_row(n, OSC_VIB, k), p.vib[k]);
     }
-    move(env_row(n, ENV_ATTACKLEN), p.attacklen);
-    move(env_row(n, ENV_ATTACK), p.attack);
-    move(env_row(n, ENV_DECAYLEN), p.decaylen);
-    move(env_row(n, ENV_DECAY), p.decay);
-    move(env_row(n, ENV_RELEASELEN), p.releaselen);
-    move(env_row(n, ENV_FADELEN), p.fadelen);
+    const int32_t env[ENV_PARAM_COUNT] = {p.attacklen, p.attack,     p.decaylen,
+                                          p.decay,     p.releaselen, p.fadelen};
+    for (int e = 0; e < ENV_PARAM_COUNT; ++e) move(env_row(n, env_param(e)), env[e]);
 }
 
 failure_lines describe_failure(const std::string& action, const std::string& path,

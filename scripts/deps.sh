@@ -7,7 +7,9 @@ packages=(
   # build
   cmake ninja-build g++ pkg-config libgtest-dev libbenchmark-dev
   liballegro4-dev portaudio19-dev librtmidi-dev libjack-jackd2-dev
-  libsndfile1-dev
+  libsndfile1-dev lv2-dev
+  # tests: hosts for the LV2 plugin and its validator
+  liblilv-dev lilv-utils jalv sordi
   # tests: the fuzz targets (clang with its libFuzzer)
   clang libclang-rt-dev
   # running on a desktop: the message box

@@ -1,0 +1,69 @@
+#include "app/setting_options.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// The names an enumeration takes on a command line.
+const char* const* option_names(int kind) {
+    return kind == K_MODE ? layering_options : nullptr;
+}
+
+int lowest_number(const param_kind& k) { return int(k.lo) + (k.zero_name ? 1 : 0); }
+
+} // namespace
+
+int setting_option(const std::string& name) {
+    for (int kind = 0; kind < KINDS; ++kind)
+        if (has_option(kind) && name == param_kinds[kind].option) return kind;
+    return -1;
+}
+
+bool parse_setting(int kind, const char* text, int* value, std::string* why) {
+    const param_kind& k = param_kinds[kind];
+    if (const char* const* names = option_names(kind))
+        for (int v = int(k.lo); v <= int(k.hi); ++v)
+            if (std::strcmp(text, names[v - int(k.lo)]) == 0) {
+                *value = v;
+                return true;
+            }
+    if (k.zero_name && std::strcmp(text, k.zero_name) == 0) {
+        *value = 0;
+        return true;
+    }
+    char* end = nullptr;
+    errno = 0;
+    const long v = std::strtol(text, &end, 10);
+    const int lo = lowest_number(k), hi = int(k.hi);
+    if (*text != '\0' && *end == '\0' && errno == 0 && v >= lo && v <= hi) {
+        *value = int(v);
+        return true;
+    }
+    if (why)
+        *why = std::string("--") + k.option + " takes a whole number from " + std::to_string(lo) +
+               " to " + std::to_string(hi) + (k.zero_name ? std::string(" or ") + k.zero_name : "") +
+               ", not \"" + text + "\"";
+    return false;
+}
+
+std::string settings_usage() {
+    std::string u;
+    for (int kind = 0; kind < KINDS; ++kind) {
+        if (!has_option(kind)) continue;
+        const param_kind& k = param_kinds[kind];
+        std::string line = std::string("  --") + k.option + " V";
+        line.resize(19, ' ');
+        line += k.label;
+        line += ": " + std::to_string(lowest_number(k)) + " to " + std::to_string(int(k.hi));
+        if (const char* const* names = option_names(kind)) {
+            line += ", or";
+            for (int v = int(k.lo); v <= int(k.hi); ++v) line += std::string(" ") + names[v - int(k.lo)];
+        }
+        if (k.zero_name) line += std::string(", or ") + k.zero_name;
+        line += " (default " + std::to_string(int(k.start[0])) + ")\n";
+        u += line;
+    }
+    return u;
+}

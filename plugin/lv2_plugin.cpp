@@ -1,0 +1,121 @@
+// The synthesizer as an LV2 instrument: one MIDI input, the mono sum on two
+// audio outputs, and one control port per parameter of the parameter table
+// (ports 3 onwards, in the table's order). Each MIDI event acts at its own
+// frame: run() renders up to it, hands it to the engine and goes on.
+//
+// run() allocates nothing, takes no lock and makes no system call; changed
+// control values are taken at the start of each run().
+#include <lv2/atom/util.h>
+#include <lv2/core/lv2.h>
+#include <lv2/midi/midi.h>
+#include <lv2/urid/urid.h>
+
+#include <cmath>
+#include <cstring>
+#include <new>
+
+#include "engine/engine.h"
+#include "plugin/ports.h"
+
+namespace {
+
+struct synth_plugin {
+    synth_engine engine;
+    const LV2_Atom_Sequence* midi_in = nullptr;
+    float* out[2] = {nullptr, nullptr};
+    const float* control[PARAM_COUNT] = {};
+    float taken[PARAM_COUNT]; // the value last handed to the engine, per control
+    LV2_URID midi_event = 0;
+
+    explicit synth_plugin(float rate) : engine(rate) {
+        for (int id = 0; id < PARAM_COUNT; ++id) {
+            taken[id] = float(port_default(id));
+            engine.set(id, taken[id]);
+        }
+    }
+
+    void take_controls() {
+        for (int id = 0; id < PARAM_COUNT; ++id) {
+            if (!control[id]) continue;
+            const float v = *control[id];
+            if (v == taken[id] || (v != v && taken[id] != taken[id])) continue;
+            taken[id] = v;
+            engine.set(id, v); // clamped to the range; not a number gives the bottom
+        }
+    }
+
+    void render(uint32_t from, uint32_t to) {
+        if (to > from && out[0]) engine.render(out[0] + from, int(to - from));
+    }
+
+    void run(uint32_t frames) {
+        take_controls();
+        uint32_t done = 0;
+        if (midi_in) {
+            LV2_ATOM_SEQUENCE_FOREACH(midi_in, ev) {
+                if (ev->body.type != midi_event) continue;
+                int64_t at = ev->time.frames;
+                if (at < int64_t(done)) at = done; // out of order: as soon as possible
+                if (at > int64_t(frames)) at = frames;
+                render(done, uint32_t(at));
+                done = uint32_t(at);
+                const auto* msg = reinterpret_cast<const uint8_t*>(ev + 1);
+                // Note messages only: a status byte and two data bytes.
+                if (ev->body.size != 3) continue;
+                const uint8_t type = msg[0] & 0xF0;
+                if ((type != 0x80 && type != 0x90) || msg[1] > 127 || msg[2] > 127) continue;
+                engine.midi(uint32_t(msg[0]) | uint32_t(msg[1]) << 8 | uint32_t(msg[2]) << 16);
+            }
+        }
+        render(done, frames);
+        if (out[1] && out[0] && out[1] != out[0])
+            std::memcpy(out[1], out[0], sizeof(float) * frames);
+        else if (out[1] && !out[0])
+            std::memset(out[1], 0, sizeof(float) * frames);
+    }
+};
+
+LV2_Handle instantiate(const LV2_Descriptor*, double rate, const char*,
+                       const LV2_Feature* const* features) {
+    LV2_URID_Map* map = nullptr;
+    for (int i = 0; features && features[i]; ++i)
+        if (std::strcmp(features[i]->URI, LV2_URID__map) == 0)
+            map = static_cast<LV2_URID_Map*>(features[i]->data);
+    if (!map || !(rate >= 1000.0 && rate <= 1536000.0)) return nullptr;
+    auto* p = new (std::nothrow) synth_plugin(float(rate));
+    if (p) p->midi_event = map->map(map->handle, LV2_MIDI__MidiEvent);
+    return p;
+}
+
+void connect_port(LV2_Handle h, uint32_t port, void* data) {
+    auto* p = static_cast<synth_plugin*>(h);
+    switch (port) {
+    case PORT_MIDI_IN: p->midi_in = static_cast<const LV2_Atom_Sequence*>(data); break;
+    case PORT_OUT_LEFT: p->out[0] = static_cast<float*>(data); break;
+    case PORT_OUT_RIGHT: p->out[1] = static_cast<float*>(data); break;
+    default:
+        if (port >= PORT_FIRST_CONTROL && port < PORT_FIRST_CONTROL + PARAM_COUNT)
+            p->control[port - PORT_FIRST_CONTROL] = static_cast<const float*>(data);
+    }
+}
+
+void activate(LV2_Handle h) {
+    // A fresh start: no voice, and every parameter as the controls say.
+    auto* p = static_cast<synth_plugin*>(h);
+    p->engine.reset();
+    for (int id = 0; id < PARAM_COUNT; ++id) p->engine.set(id, p->taken[id]);
+}
+
+void run(LV2_Handle h, uint32_t frames) { static_cast<synth_plugin*>(h)->run(frames); }
+
+void cleanup(LV2_Handle h) { delete static_cast<synth_plugin*>(h); }
+
+const LV2_Descriptor descriptor = {
+    SYNTH_LV2_URI, instantiate, connect_port, activate, run, nullptr, cleanup, nullptr,
+};
+
+} // namespace
+
+extern "C" LV2_SYMBOL_EXPORT const LV2_Descriptor* lv2_descriptor(uint32_t index) {
+    return index == 0 ? &descriptor : nullptr;
+}

@@ -1,0 +1,32 @@
+# The LV2 plugin in a host of our own (liblilv) against synth-render, and
+# lv2_validate on its description.
+if(NOT TARGET PkgConfig::LILV)
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(LILV REQUIRED IMPORTED_TARGET GLOBAL lilv-0)
+endif()
+add_executable(plugin_tests test_plugin.cpp lv2_host.cpp)
+target_link_libraries(plugin_tests PRIVATE synth_media synth_core PkgConfig::LILV PkgConfig::LV2
+  GTest::gtest_main)
+target_compile_definitions(plugin_tests PRIVATE SYNTH_RENDER="$<TARGET_FILE:synth-render>"
+  SYNTH_LV2_BUNDLE="${SYNTH_LV2_BUNDLE}")
+add_dependencies(plugin_tests synth-render synth_lv2)
+gtest_discover_tests(plugin_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS plugin)
+
+find_program(LV2_VALIDATE lv2_validate)
+if(LV2_VALIDATE)
+  add_test(NAME Plugin.DescriptionIsValid COMMAND sh -c
+    "out=$(${LV2_VALIDATE} ${SYNTH_LV2_BUNDLE}/*.ttl 2>&1); echo \"$out\" | tail -3; echo \"$out\" | grep -q 'Found 0 errors'")
+  set_tests_properties(Plugin.DescriptionIsValid PROPERTIES LABELS plugin)
+endif()
+
+# The plugin in jalv, on a JACK server of the test's own.
+find_program(JALV jalv)
+if(JALV)
+  add_executable(plugin_jalv_tests test_plugin_jalv.cpp)
+  target_link_libraries(plugin_jalv_tests PRIVATE synth_core jack_harness GTest::gtest_main)
+  get_filename_component(lv2_dir ${SYNTH_LV2_BUNDLE} DIRECTORY)
+  target_compile_definitions(plugin_jalv_tests PRIVATE SYNTH_LV2_DIR="${lv2_dir}")
+  add_dependencies(plugin_jalv_tests synth_lv2)
+  gtest_discover_tests(plugin_jalv_tests DISCOVERY_TIMEOUT 60
+    PROPERTIES LABELS "plugin;devices" RUN_SERIAL TRUE)
+endif()
