@@ -1,6 +1,7 @@
 // Standard MIDI files in, timed short messages out.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -17,7 +18,14 @@ struct midi_event {
 // microseconds from the start (exactly, from the tempo map) is due at sample
 // floor(t * rate / 1000000). On failure nothing is returned and error says
 // what is wrong with the file.
+//
+// A regular file is read as it is; a FIFO or pipe is read until its writer
+// closes it. Time and memory grow linearly with the file.
 std::optional<std::vector<midi_event>> read_midi_file(const std::string& path, int rate,
+                                                      std::string* error);
+
+// The same for a file's bytes in memory; error then names no file.
+std::optional<std::vector<midi_event>> read_midi_data(const uint8_t* data, size_t size, int rate,
                                                       std::string* error);
 
 // The messages on one MIDI channel (1-16) with their channel set to 1, or with

@@ -7,9 +7,11 @@ packages=(
   # build
   cmake ninja-build g++ pkg-config libgtest-dev libbenchmark-dev
   liballegro4-dev portaudio19-dev librtmidi-dev libjack-jackd2-dev
-  libsmf-dev libsndfile1-dev lv2-dev
+  libsndfile1-dev lv2-dev
   # tests: hosts for the LV2 plugin and its validator
   liblilv-dev lilv-utils jalv sordi
+  # tests: the fuzz targets (clang with its libFuzzer)
+  clang libclang-rt-dev
   # running on a desktop: the message box
   x11-utils
   # tests: a JACK server with a dummy back-end, an X server and input events

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test: the plain build, an
-# AddressSanitizer + UndefinedBehaviorSanitizer build of the whole suite, and a
-# ThreadSanitizer build of the concurrency tests.
+# AddressSanitizer + UndefinedBehaviorSanitizer build of the whole suite, the
+# libFuzzer targets built with clang (a short run of each; skipped without
+# clang), and a ThreadSanitizer build of the concurrency tests.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
@@ -19,6 +20,14 @@ run "tests" build
 
 BUILD_DIR=build-asan scripts/build.sh -DSYNTH_SANITIZE=address
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run "tests under AddressSanitizer and UBSan" build-asan
+
+fuzz=0
+BUILD_DIR=build-fuzz scripts/fuzz.sh --build || fuzz=$?
+case $fuzz in
+  0) run "fuzz targets (clang, libFuzzer, ASan and UBSan): each corpus, then a short run" build-fuzz ;;
+  3) echo "=== fuzz targets skipped: no clang++ with libFuzzer" ;;
+  *) status=1 ;;
+esac
 
 BUILD_DIR=build-tsan scripts/build.sh -DSYNTH_SANITIZE=thread
 TSAN_OPTIONS=halt_on_error=1 run "concurrency tests under ThreadSanitizer" build-tsan -L concurrency

@@ -9,7 +9,7 @@ gtest_discover_tests(render_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 900)
 # The offline renderer: MIDI and WAV files, and the real synth-render program
 # run on generated files.
 include(${CMAKE_SOURCE_DIR}/files/media.cmake)
-add_executable(offline_tests test_offline.cpp)
+add_executable(offline_tests test_offline.cpp test_midi_reader.cpp)
 target_link_libraries(offline_tests PRIVATE synth_media synth_oracle synth_core GTest::gtest_main util)
 target_compile_definitions(offline_tests PRIVATE SYNTH_RENDER="$<TARGET_FILE:synth-render>")
 add_dependencies(offline_tests synth-render)
