@@ -19,7 +19,7 @@ deb=$(find "$work/out" -maxdepth 1 -name 'synth_*.deb')
 [ -n "$deb" ] || fail "cpack made no synth_*.deb"
 [ "$(dpkg-deb -f "$deb" Package)" = synth ] || fail "the package is not called synth"
 depends=$(dpkg-deb -f "$deb" Depends)
-for lib in libc6 libstdc++6 liballegro4.4 libportaudio2 librtmidi6 libsmf0 libsndfile1; do
+for lib in libc6 libstdc++6 liballegro4.4 libportaudio2 librtmidi6 libjack-jackd2-0 libsndfile1; do
   grep -q "$lib" <<<"$depends" || fail "Depends does not name $lib: $depends"
 done
 apt-get install --simulate --no-install-recommends "$deb" >"$work/log" 2>&1 ||
