@@ -72,6 +72,11 @@ int main(int, char**) {
     }
     set_close_button_callback(on_close_button);
     setup_gui_colours();
+    // From here on every dialog, the boxes below as well as the panel, takes
+    // the mouse and rests between passes.
+    install_mouse();
+    library_mouse_b = gui_mouse_b;
+    gui_mouse_b = idle_mouse_b;
     message_box_hook(panel_message_box);
 
     if (FSOUND_SetOutput(FSOUND_OUTPUT_ASIO) != 1) MessageBoxA(nullptr, "Error", "SetOutput", 0);
@@ -88,12 +93,9 @@ int main(int, char**) {
         streamcallback, streamsamples, FSOUND_16BITS | FSOUND_MONO | FSOUND_SIGNED, 44100, 0);
     if (stream) FSOUND_Stream_Play(FSOUND_FREE, stream); // from here on the engine renders
 
-    install_mouse();
     BITMAP* picture = load_bitmap("synth.bmp", nullptr);
     set_picture(picture);
 
-    library_mouse_b = gui_mouse_b;
-    gui_mouse_b = idle_mouse_b;
     do_dialog(the_dialog, -1);
 
     if (picture) destroy_bitmap(picture);
