@@ -3,18 +3,22 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <pty.h>
 #include <spawn.h>
 #include <csignal>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <thread>
 
 #include "engine/engine.h"
 #include "files/instrument_file.h"
@@ -87,20 +91,31 @@ protected:
     }
     std::string path(const std::string& name) { return (dir / name).string(); }
 
-    // Runs build/synth-render; returns its exit status, stderr in *err.
-    int run(std::vector<std::string> args, std::string* err = nullptr) {
+    // Runs build/synth-render; returns its exit status, stderr in *err. Its
+    // standard output goes to *out through a pipe, or else to /dev/null.
+    int run(std::vector<std::string> args, std::string* err = nullptr, std::string* out = nullptr) {
         std::string err_file = path("stderr.txt");
         args.insert(args.begin(), SYNTH_RENDER);
         std::vector<char*> argv;
         for (auto& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
+        int pipe_ends[2] = {-1, -1};
+        if (out && pipe2(pipe_ends, O_CLOEXEC) != 0) return -1;
         posix_spawn_file_actions_t fa;
         posix_spawn_file_actions_init(&fa);
         posix_spawn_file_actions_addopen(&fa, 2, err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
+        if (out) posix_spawn_file_actions_adddup2(&fa, pipe_ends[1], 1);
+        else posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
         pid_t pid;
         int rc = posix_spawn(&pid, SYNTH_RENDER, &fa, nullptr, argv.data(), environ);
         posix_spawn_file_actions_destroy(&fa);
+        if (out) {
+            close(pipe_ends[1]);
+            out->clear();
+            char buf[4096];
+            for (ssize_t n; rc == 0 && (n = read(pipe_ends[0], buf, sizeof buf)) > 0;) out->append(buf, size_t(n));
+            close(pipe_ends[0]);
+        }
         if (rc != 0) return -1;
         int status = 0;
         waitpid(pid, &status, 0);
@@ -467,10 +482,121 @@ TEST_F(Offline, BadOptionsShowTheUsageWithStatusTwo) {
         EXPECT_EQ(run(args, &err), 2) << ::testing::PrintToString(args);
         EXPECT_NE(err.find("usage: synth-render"), std::string::npos) << err;
     }
+    const std::pair<std::vector<std::string>, std::string> said[] = {
+        {{"-x", in, path("a.wav")}, "unknown option -x\n"},
+        {{"-q", in, path("a.wav")}, "unknown option -q\n"},
+        {{"--volume=3", in, path("a.wav")}, "unknown option --volume=3\n"},
+        {{"--quiet=1", in, path("a.wav")}, "option --quiet takes no value\n"},
+        {{in, path("a.wav"), "--i1"}, "option --i1 needs a value\n"},
+        {{"--i1", "", in, path("a.wav")}, "--i1 takes a file name"},
+        {{"--i2=", in, path("a.wav")}, "--i2 takes a file name"},
+    };
+    for (const auto& [args, message] : said) {
+        std::string err;
+        EXPECT_EQ(run(args, &err), 2) << ::testing::PrintToString(args);
+        EXPECT_EQ(err.rfind("synth-render: " + message, 0), 0u) << err;
+    }
     EXPECT_FALSE(fs::exists(path("a.wav")));
     EXPECT_EQ(run({"--mode", "split", "--split", "0", "--channel", "16", "--transpose", "-25", "--tail", "1.5",
                    "--quiet", in, path("a.wav")}),
               0);
+}
+
+// An output that is one of the files read, by any name, is refused and left
+// as it was.
+TEST_F(Offline, AnOutputThatIsAFileReadIsRefused) {
+    track t;
+    t.on(0, 57, 127).on(10, 57, 0);
+    const std::string in = file("song.mid", smf(0, 96, {t}));
+    const auto song_size = fs::file_size(in);
+    engine_init();
+    ASSERT_TRUE(save_instrument_file(path("organ.zpk"), i1, nullptr));
+    fs::create_hard_link(in, path("other-name.mid"));
+    fs::create_symlink("organ.zpk", path("link.wav"));
+    const std::vector<std::string> cases[] = {
+        {in, in},
+        {in, path("other-name.mid")},
+        {"--i1", path("organ.zpk"), in, path("link.wav")},
+        {"--i2", path("organ.zpk"), in, path("organ.zpk")},
+    };
+    for (const auto& args : cases) {
+        std::string err;
+        EXPECT_EQ(run(args, &err), 1) << ::testing::PrintToString(args);
+        EXPECT_NE(err.find("is the same file as"), std::string::npos) << err;
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    }
+    EXPECT_EQ(fs::file_size(in), song_size);
+    EXPECT_EQ(fs::file_size(path("organ.zpk")), INSTRUMENT_FILE_SIZE);
+    EXPECT_TRUE(fs::is_symlink(path("link.wav")));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 4);
+}
+
+// Outputs that are not regular files get the whole WAV file written into
+// them, header and all, and stay what they were: a FIFO, a device, standard
+// output through a pipe. A name as long as a folder allows works too.
+TEST_F(Offline, FifosDevicesStandardOutputAndLongNames) {
+    track t;
+    t.on(0, 57, 127).on(96, 60, 100).on(96, 57, 0).on(0, 60, 0);
+    const std::string in = file("song.mid", smf(0, 96, {t}));
+    ASSERT_EQ(run({in, path("plain.wav")}), 0);
+    const bytes want = [&] {
+        std::ifstream f(path("plain.wav"), std::ios::binary);
+        return bytes(std::istreambuf_iterator<char>(f), {});
+    }();
+    ASSERT_GT(want.size(), 44u);
+    auto as_bytes = [](const std::string& s) { return bytes(s.begin(), s.end()); };
+
+    std::string piped;
+    EXPECT_EQ(run({in, "-"}, nullptr, &piped), 0);
+    EXPECT_EQ(as_bytes(piped), want) << "standard output";
+    // Standard output on a terminal is no place for it.
+    int master = -1;
+    const pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
+    if (pid == 0) {
+        execl(SYNTH_RENDER, SYNTH_RENDER, in.c_str(), "-", nullptr);
+        _exit(127);
+    }
+    std::string seen;
+    char buf[256];
+    for (ssize_t n; (n = read(master, buf, sizeof buf)) > 0;) seen.append(buf, size_t(n));
+    close(master);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+    EXPECT_NE(seen.find("standard output is a terminal"), std::string::npos) << seen;
+    EXPECT_EQ(seen.find("RIFF"), std::string::npos);
+
+    // The FIFO has its reader before the render starts; the wait for the
+    // writer is bounded only so that a fault cannot hang the test.
+    ASSERT_EQ(mkfifo(path("fifo").c_str(), 0600), 0);
+    const int fifo = open(path("fifo").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(fifo, 0);
+    std::string from_fifo;
+    std::thread reader([&] {
+        char buf[4096];
+        for (pollfd p{fifo, POLLIN, 0}; poll(&p, 1, 60000) > 0;) {
+            const ssize_t n = read(fifo, buf, sizeof buf);
+            if (n <= 0) break;
+            from_fifo.append(buf, size_t(n));
+        }
+    });
+    EXPECT_EQ(run({in, path("fifo")}), 0);
+    reader.join();
+    close(fifo);
+    EXPECT_EQ(as_bytes(from_fifo), want) << "FIFO";
+    EXPECT_TRUE(fs::is_fifo(path("fifo")));
+
+    // A device of its own (the null device's numbers), where the test may make one.
+    if (mknod(path("null").c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0) {
+        EXPECT_EQ(run({in, path("null")}), 0);
+        EXPECT_TRUE(fs::is_character_file(path("null")));
+    }
+
+    const std::string longest = path(std::string(NAME_MAX - 5, 'n') + ".wav");
+    EXPECT_EQ(run({in, longest}), 0);
+    EXPECT_EQ(fs::file_size(longest), want.size());
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()),
+              fs::exists(path("null")) ? 5 : 4) << "a temporary file was left behind";
 }
 
 // Progress is shown on a terminal only, once a render takes more than a moment.
