@@ -133,6 +133,7 @@ options parse(int argc, char** argv) {
 // Opens the output, "-" being standard output. An output that is one of the
 // files read, by whatever name, is refused: writing it would lose that file.
 bool open_output(const options& o, wav_writer& out, std::string* error) {
+    if (o.output.empty()) usage_error("the output needs a name (- for standard output)");
     const bool to_stdout = o.output == "-";
     const std::string name = to_stdout ? "standard output" : o.output;
     struct stat st;

@@ -2,8 +2,10 @@
 
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -99,6 +101,10 @@ bool copy_all(int from, int to, off_t* copied, int* err) {
 bool replacement_file::open(const std::string& path, mode_t new_mode, int* err,
                             bool wait_for_reader) {
     abort();
+    if (path.empty()) {
+        *err = ENOENT;
+        return false;
+    }
     struct stat st;
     const bool exists = ::stat(path.c_str(), &st) == 0;
     if (exists && S_ISDIR(st.st_mode)) {
@@ -162,9 +168,19 @@ bool replacement_file::commit(int* err) {
         return false;
     }
     if (into_ >= 0) {
+        // A reader that has gone (of a FIFO or pipe) makes the copy fail with
+        // EPIPE instead of ending the program: SIGPIPE is held back in this
+        // thread meanwhile, and one it raised is then discarded.
+        sigset_t pipe_only, before;
+        sigemptyset(&pipe_only);
+        sigaddset(&pipe_only, SIGPIPE);
+        pthread_sigmask(SIG_BLOCK, &pipe_only, &before);
         int e = 0;
         off_t size = 0;
         bool ok = copy_all(fd_, into_, &size, &e);
+        const timespec no_wait{0, 0};
+        while (sigtimedwait(&pipe_only, nullptr, &no_wait) == SIGPIPE) {}
+        pthread_sigmask(SIG_SETMASK, &before, nullptr);
         if (ok && rewrite_ && ::ftruncate(into_, size) != 0) {
             ok = false;
             e = errno;

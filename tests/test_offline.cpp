@@ -490,6 +490,7 @@ TEST_F(Offline, BadOptionsShowTheUsageWithStatusTwo) {
         {{in, path("a.wav"), "--i1"}, "option --i1 needs a value\n"},
         {{"--i1", "", in, path("a.wav")}, "--i1 takes a file name"},
         {{"--i2=", in, path("a.wav")}, "--i2 takes a file name"},
+        {{in, ""}, "the output needs a name"},
     };
     for (const auto& [args, message] : said) {
         std::string err;
@@ -549,6 +550,29 @@ TEST_F(Offline, FifosDevicesStandardOutputAndLongNames) {
     std::string piped;
     EXPECT_EQ(run({in, "-"}, nullptr, &piped), 0);
     EXPECT_EQ(as_bytes(piped), want) << "standard output";
+    // A reader that has gone: a message and status 1, not death by SIGPIPE.
+    {
+        int ends[2];
+        ASSERT_EQ(pipe2(ends, O_CLOEXEC), 0);
+        std::vector<char*> argv = {const_cast<char*>(SYNTH_RENDER), const_cast<char*>(in.c_str()),
+                                   const_cast<char*>("-"), nullptr};
+        posix_spawn_file_actions_t fa;
+        posix_spawn_file_actions_init(&fa);
+        posix_spawn_file_actions_adddup2(&fa, ends[1], 1);
+        posix_spawn_file_actions_addopen(&fa, 2, path("err.txt").c_str(), O_WRONLY | O_CREAT, 0600);
+        pid_t pid;
+        ASSERT_EQ(posix_spawn(&pid, SYNTH_RENDER, &fa, nullptr, argv.data(), environ), 0);
+        posix_spawn_file_actions_destroy(&fa);
+        close(ends[0]);
+        close(ends[1]);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+        std::ifstream err(path("err.txt"));
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(err), {}),
+                  "synth-render: standard output: Broken pipe\n");
+        fs::remove(path("err.txt"));
+    }
     // Standard output on a terminal is no place for it.
     int master = -1;
     const pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
