@@ -193,13 +193,8 @@ TEST_P(Golden, FileOnlyOffsetsAtEveryAngle) {
         seq.note(0, 99, 127).note(0, 40, 127).note(0, 74, 90);
         compare(seq);
     }
-    sequence silent;
-    silent.setup = [] {
-        for (int k = 0; k < 3; ++k) {
-            set_osc(i1, k, k, 1.0, 393 + k);
-            set_osc(i2, k, k, 1.0, 10000 * (k + 1));
-        }
-    };
+    sequence silent; // sine, square and sawtooth, each without a pitch
+    silent.setup = [] { for (int k = 0; k < 3; ++k) set_osc(i1, k, k, 1.0, 393 + 10000 * k); };
     silent.length = 2000;
     silent.note(0, 60, 127);
     EXPECT_FALSE(any_sound(render(silent, renderer::oracle)));

@@ -92,8 +92,10 @@ protected:
     std::string path(const std::string& name) { return (dir / name).string(); }
 
     // Runs build/synth-render; returns its exit status, stderr in *err. Its
-    // standard output goes to *out through a pipe, or else to /dev/null.
-    int run(std::vector<std::string> args, std::string* err = nullptr, std::string* out = nullptr) {
+    // standard output goes to *out through a pipe (whose reader is gone at
+    // once with reader_gone), or else to /dev/null.
+    int run(std::vector<std::string> args, std::string* err = nullptr, std::string* out = nullptr,
+            bool reader_gone = false) {
         std::string err_file = path("stderr.txt");
         args.insert(args.begin(), SYNTH_RENDER);
         std::vector<char*> argv;
@@ -111,10 +113,12 @@ protected:
         posix_spawn_file_actions_destroy(&fa);
         if (out) {
             close(pipe_ends[1]);
+            if (reader_gone) close(pipe_ends[0]);
             out->clear();
             char buf[4096];
-            for (ssize_t n; rc == 0 && (n = read(pipe_ends[0], buf, sizeof buf)) > 0;) out->append(buf, size_t(n));
-            close(pipe_ends[0]);
+            for (ssize_t n; !reader_gone && (n = read(pipe_ends[0], buf, sizeof buf)) > 0;)
+                out->append(buf, size_t(n));
+            if (!reader_gone) close(pipe_ends[0]);
         }
         if (rc != 0) return -1;
         int status = 0;
@@ -439,7 +443,12 @@ TEST_F(Offline, BadInputEndsWithStatusOneAndTouchesNoOutput) {
     std::string junk = file("junk.mid", bytes{'M', 'T', 'h', 'd', 0, 0});
     std::string short_inst = file("short.zpk", bytes(100, 0));
     std::string old = file("old.wav", bytes{'k', 'e', 'e', 'p'});
+    engine_init();
+    ASSERT_TRUE(save_instrument_file(path("organ.zpk"), i1, nullptr));
+    fs::create_symlink("organ.zpk", path("organ-link.wav"));
     struct { std::vector<std::string> args; std::string names; } cases[] = {
+        {{good, good}, "is the same file as the MIDI file"}, // outputs that are files read
+        {{"--i2", path("organ.zpk"), good, path("organ-link.wav")}, "the instrument file"},
         {{junk, path("new.wav")}, "junk.mid"},
         {{path("absent.mid"), path("new.wav")}, "absent.mid"},
         {{"--i2", short_inst, good, path("new.wav")}, "short.zpk"},
@@ -456,7 +465,11 @@ TEST_F(Offline, BadInputEndsWithStatusOneAndTouchesNoOutput) {
     }
     EXPECT_FALSE(fs::exists(path("new.wav")));
     EXPECT_EQ(fs::file_size(old), 4u);
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 4)
+    std::string error;
+    EXPECT_TRUE(read_midi_file(good, 44100, &error)) << error;
+    EXPECT_EQ(fs::file_size(path("organ.zpk")), INSTRUMENT_FILE_SIZE);
+    EXPECT_TRUE(fs::is_symlink(path("organ-link.wav")));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 6)
         << "something was left behind";
 }
 
@@ -484,12 +497,9 @@ TEST_F(Offline, BadOptionsShowTheUsageWithStatusTwo) {
     }
     const std::pair<std::vector<std::string>, std::string> said[] = {
         {{"-x", in, path("a.wav")}, "unknown option -x\n"},
-        {{"-q", in, path("a.wav")}, "unknown option -q\n"},
-        {{"--volume=3", in, path("a.wav")}, "unknown option --volume=3\n"},
         {{"--quiet=1", in, path("a.wav")}, "option --quiet takes no value\n"},
         {{in, path("a.wav"), "--i1"}, "option --i1 needs a value\n"},
         {{"--i1", "", in, path("a.wav")}, "--i1 takes a file name"},
-        {{"--i2=", in, path("a.wav")}, "--i2 takes a file name"},
         {{in, ""}, "the output needs a name"},
     };
     for (const auto& [args, message] : said) {
@@ -503,124 +513,54 @@ TEST_F(Offline, BadOptionsShowTheUsageWithStatusTwo) {
               0);
 }
 
-// An output that is one of the files read, by any name, is refused and left
-// as it was.
-TEST_F(Offline, AnOutputThatIsAFileReadIsRefused) {
-    track t;
-    t.on(0, 57, 127).on(10, 57, 0);
-    const std::string in = file("song.mid", smf(0, 96, {t}));
-    const auto song_size = fs::file_size(in);
-    engine_init();
-    ASSERT_TRUE(save_instrument_file(path("organ.zpk"), i1, nullptr));
-    fs::create_hard_link(in, path("other-name.mid"));
-    fs::create_symlink("organ.zpk", path("link.wav"));
-    const std::vector<std::string> cases[] = {
-        {in, in},
-        {in, path("other-name.mid")},
-        {"--i1", path("organ.zpk"), in, path("link.wav")},
-        {"--i2", path("organ.zpk"), in, path("organ.zpk")},
-    };
-    for (const auto& args : cases) {
-        std::string err;
-        EXPECT_EQ(run(args, &err), 1) << ::testing::PrintToString(args);
-        EXPECT_NE(err.find("is the same file as"), std::string::npos) << err;
-        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
-    }
-    EXPECT_EQ(fs::file_size(in), song_size);
-    EXPECT_EQ(fs::file_size(path("organ.zpk")), INSTRUMENT_FILE_SIZE);
-    EXPECT_TRUE(fs::is_symlink(path("link.wav")));
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 4);
-}
-
-// Outputs that are not regular files get the whole WAV file written into
-// them, header and all, and stay what they were: a FIFO, a device, standard
-// output through a pipe. A name as long as a folder allows works too.
-TEST_F(Offline, FifosDevicesStandardOutputAndLongNames) {
+// Outputs that are not regular files get the whole WAV file, header and all,
+// and stay what they were: standard output (a pipe), a FIFO, a device. A
+// reader that goes away early is an error, not the end of the program. A name
+// as long as a folder allows works.
+TEST_F(Offline, PipesFifosDevicesAndLongNames) {
     track t;
     t.on(0, 57, 127).on(96, 60, 100).on(96, 57, 0).on(0, 60, 0);
     const std::string in = file("song.mid", smf(0, 96, {t}));
     ASSERT_EQ(run({in, path("plain.wav")}), 0);
-    const bytes want = [&] {
-        std::ifstream f(path("plain.wav"), std::ios::binary);
-        return bytes(std::istreambuf_iterator<char>(f), {});
-    }();
-    ASSERT_GT(want.size(), 44u);
-    auto as_bytes = [](const std::string& s) { return bytes(s.begin(), s.end()); };
+    std::ifstream plain(path("plain.wav"), std::ios::binary);
+    const std::string want(std::istreambuf_iterator<char>(plain), {});
 
-    std::string piped;
-    EXPECT_EQ(run({in, "-"}, nullptr, &piped), 0);
-    EXPECT_EQ(as_bytes(piped), want) << "standard output";
-    // A reader that has gone: a message and status 1, not death by SIGPIPE.
-    {
-        int ends[2];
-        ASSERT_EQ(pipe2(ends, O_CLOEXEC), 0);
-        std::vector<char*> argv = {const_cast<char*>(SYNTH_RENDER), const_cast<char*>(in.c_str()),
-                                   const_cast<char*>("-"), nullptr};
-        posix_spawn_file_actions_t fa;
-        posix_spawn_file_actions_init(&fa);
-        posix_spawn_file_actions_adddup2(&fa, ends[1], 1);
-        posix_spawn_file_actions_addopen(&fa, 2, path("err.txt").c_str(), O_WRONLY | O_CREAT, 0600);
-        pid_t pid;
-        ASSERT_EQ(posix_spawn(&pid, SYNTH_RENDER, &fa, nullptr, argv.data(), environ), 0);
-        posix_spawn_file_actions_destroy(&fa);
-        close(ends[0]);
-        close(ends[1]);
-        int status = 0;
-        waitpid(pid, &status, 0);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
-        std::ifstream err(path("err.txt"));
-        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(err), {}),
-                  "synth-render: standard output: Broken pipe\n");
-        fs::remove(path("err.txt"));
-    }
-    // Standard output on a terminal is no place for it.
-    int master = -1;
-    const pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
-    if (pid == 0) {
-        execl(SYNTH_RENDER, SYNTH_RENDER, in.c_str(), "-", nullptr);
-        _exit(127);
-    }
-    std::string seen;
-    char buf[256];
-    for (ssize_t n; (n = read(master, buf, sizeof buf)) > 0;) seen.append(buf, size_t(n));
-    close(master);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
-    EXPECT_NE(seen.find("standard output is a terminal"), std::string::npos) << seen;
-    EXPECT_EQ(seen.find("RIFF"), std::string::npos);
+    std::string got, err;
+    EXPECT_EQ(run({in, "-"}, nullptr, &got), 0);
+    EXPECT_EQ(got, want);
+    EXPECT_EQ(run({in, "-"}, &err, &got, true), 1);
+    EXPECT_EQ(err, "synth-render: standard output: Broken pipe\n");
 
-    // The FIFO has its reader before the render starts; the wait for the
-    // writer is bounded only so that a fault cannot hang the test.
+    // The FIFO's reader is there first; its wait is bounded only against a hang.
     ASSERT_EQ(mkfifo(path("fifo").c_str(), 0600), 0);
     const int fifo = open(path("fifo").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    ASSERT_GE(fifo, 0);
-    std::string from_fifo;
+    got.clear();
     std::thread reader([&] {
         char buf[4096];
         for (pollfd p{fifo, POLLIN, 0}; poll(&p, 1, 60000) > 0;) {
             const ssize_t n = read(fifo, buf, sizeof buf);
             if (n <= 0) break;
-            from_fifo.append(buf, size_t(n));
+            got.append(buf, size_t(n));
         }
     });
     EXPECT_EQ(run({in, path("fifo")}), 0);
     reader.join();
     close(fifo);
-    EXPECT_EQ(as_bytes(from_fifo), want) << "FIFO";
+    EXPECT_EQ(got, want);
     EXPECT_TRUE(fs::is_fifo(path("fifo")));
 
-    // A device of its own (the null device's numbers), where the test may make one.
-    if (mknod(path("null").c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0) {
+    // A device of the test's own (the null device's numbers), where it may make one.
+    const bool device = mknod(path("null").c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0;
+    if (device) {
         EXPECT_EQ(run({in, path("null")}), 0);
         EXPECT_TRUE(fs::is_character_file(path("null")));
     }
 
-    const std::string longest = path(std::string(NAME_MAX - 5, 'n') + ".wav");
+    const std::string longest = path(std::string(NAME_MAX - 4, 'n') + ".wav");
     EXPECT_EQ(run({in, longest}), 0);
     EXPECT_EQ(fs::file_size(longest), want.size());
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()),
-              fs::exists(path("null")) ? 5 : 4) << "a temporary file was left behind";
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), device ? 5 : 4)
+        << "a temporary file was left behind";
 }
 
 // Progress is shown on a terminal only, once a render takes more than a moment.
