@@ -26,6 +26,7 @@
 #include "files/instrument_file.h"
 #include "panel/dialog.h"
 #include "panel/file_buttons.h"
+#include "platform/fsound.h"
 #include "platform/live.h"
 #include "platform/msgbox.h"
 
@@ -179,6 +180,11 @@ int main(int argc, char** argv) {
     }
     set_close_button_callback(on_close_button);
     setup_gui_colours();
+    // From here on every dialog, the boxes below as well as the panel, takes
+    // the mouse and rests between passes.
+    install_mouse();
+    library_mouse_b = gui_mouse_b;
+    gui_mouse_b = idle_mouse_b;
     message_box_hook(panel_message_box);
 
     // From here on the engine renders and notes reach the voices.
@@ -188,18 +194,24 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    // No sound output could be had at all: the musician is told, once, and
+    // the panel runs silent. The sound library's error code goes to
+    // standard output.
+    if (o.devices.audio == audio_choice::automatic && live_host()[0] == '\0') {
+        MessageBoxA(nullptr, "Error", "SetOutput", 0);
+        std::printf("%d\n", FSOUND_GetError());
+        std::fflush(stdout);
+    }
+
     // The panel shows what the command line chose.
     for (int n = 0; n < 2; ++n)
         if (loaded[n]) refresh_sliders(the_dialog, n + 1, *loaded[n]);
     for (int kind = 0; kind < KINDS; ++kind)
         if (o.given[kind]) refresh_setting(the_dialog, kind);
 
-    install_mouse();
     BITMAP* picture = load_bitmap(data_file("synth.bmp").c_str(), nullptr);
     set_picture(picture);
 
-    library_mouse_b = gui_mouse_b;
-    gui_mouse_b = idle_mouse_b;
     struct sigaction stop{};
     stop.sa_handler = on_stop_signal;
     sigaction(SIGINT, &stop, nullptr); // in place of Allegro's, which cannot end a parked X input

@@ -2,6 +2,7 @@
 // 16-bit mono WAV file at 44100 Hz, exactly as the stream callback would
 // sound it with each message arriving just before its sample.
 #include <getopt.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -12,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "app/setting_options.h"
 #include "engine/engine.h"
@@ -28,6 +30,7 @@ const char* const USAGE =
     "  --i2 FILE        load instrument 2 likewise\n"
     "  --tail S         the most seconds rendered after the last event (default 10)\n"
     "  --quiet          no progress display\n"
+    "An OUTPUT.wav of - writes the WAV file to standard output.\n"
     "the settings both instruments share:\n";
 
 constexpr int RATE = 44100;
@@ -50,6 +53,11 @@ struct options {
     std::exit(2);
 }
 
+const char* file_name(const char* option, const char* text) {
+    if (*text == '\0') usage_error(std::string("--") + option + " takes a file name, not an empty one");
+    return text;
+}
+
 options parse(int argc, char** argv) {
     // A setting's option returns SETTING + its kind.
     enum { I1 = 256, I2, TAIL, QUIET, HELP, SETTING };
@@ -63,15 +71,15 @@ options parse(int argc, char** argv) {
     options o;
     opterr = 0;
     int c;
-    while ((c = getopt_long(argc, argv, "", longs.data(), nullptr)) != -1) {
+    while ((c = getopt_long(argc, argv, ":", longs.data(), nullptr)) != -1) {
         if (c >= SETTING && c < SETTING + KINDS) {
             std::string why;
             if (!parse_setting(c - SETTING, optarg, &o.setting[c - SETTING], &why)) usage_error(why);
             continue;
         }
         switch (c) {
-        case I1: o.i1 = optarg; break;
-        case I2: o.i2 = optarg; break;
+        case I1: o.i1 = file_name("i1", optarg); break;
+        case I2: o.i2 = file_name("i2", optarg); break;
         case TAIL: {
             char* end = nullptr;
             double t = std::strtod(optarg, &end);
@@ -86,10 +94,14 @@ options parse(int argc, char** argv) {
             std::fputs(USAGE, stdout);
             std::fputs(settings_usage().c_str(), stdout);
             std::exit(0);
+        case ':': usage_error(std::string("option ") + argv[optind - 1] + " needs a value");
         default: {
-            const char* opt = argv[optind - 1];
-            usage_error(optopt ? std::string("option ") + opt + " needs a value"
-                               : std::string("unknown option ") + opt);
+            // optopt: the letter of an unknown short option, the code of a
+            // long one given a value it does not take, 0 for an unknown long one.
+            std::string opt = argv[optind - 1];
+            if (optopt > 0 && optopt < 256) usage_error(std::string("unknown option -") + char(optopt));
+            if (optopt) usage_error("option " + opt.substr(0, opt.find('=')) + " takes no value");
+            usage_error("unknown option " + opt);
         }
         }
     }
@@ -97,6 +109,33 @@ options parse(int argc, char** argv) {
     o.input = argv[optind];
     o.output = argv[optind + 1];
     return o;
+}
+
+// Opens the output, "-" being standard output. An output that is one of the
+// files read, by whatever name, is refused: writing it would lose that file.
+bool open_output(const options& o, wav_writer& out, std::string* error) {
+    if (o.output.empty()) usage_error("the output needs a name (- for standard output)");
+    const bool to_stdout = o.output == "-";
+    const std::string name = to_stdout ? "standard output" : o.output;
+    struct stat st;
+    if (to_stdout ? ::fstat(1, &st) == 0 : ::stat(o.output.c_str(), &st) == 0) {
+        const std::pair<const std::string*, const char*> read[] = {
+            {&o.input, "the MIDI file"}, {&o.i1, "the instrument file"}, {&o.i2, "the instrument file"}};
+        for (auto [file, what] : read) {
+            struct stat f;
+            if (!file->empty() && ::stat(file->c_str(), &f) == 0 && f.st_dev == st.st_dev &&
+                f.st_ino == st.st_ino) {
+                *error = name + ": is the same file as " + what + " " + *file + "; give another output";
+                return false;
+            }
+        }
+    }
+    if (!to_stdout) return out.open(o.output, RATE, error);
+    if (::isatty(1)) {
+        *error = "standard output is a terminal: redirect it, or give a file name for the output";
+        return false;
+    }
+    return out.open_into(1, name, RATE, error);
 }
 
 // The output being written, removed again on failure.
@@ -161,7 +200,7 @@ int main(int argc, char** argv) {
 
     for (int sig : {SIGINT, SIGTERM, SIGHUP}) std::signal(sig, on_signal);
     wav_writer out;
-    if (!out.open(o.output, RATE, &error)) fail(error);
+    if (!open_output(o, out, &error)) fail(error);
     unfinished = &out;
 
     const int64_t last_event = played.empty() ? 0 : played.back().sample;

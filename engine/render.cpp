@@ -210,10 +210,11 @@ void prepare(const synth_engine& S, instrument& I, block& B, int n) {
         B.vol[k] = I.vol[k];
         B.vib[k] = I.vib[k];
         int w = I.wav[k];
+        step[k] = I.oscstep[k];
         if (!(B.vol[k] > 0.0) || w < 0 || w > 3) w = -1; // adds nothing
+        if (w < 3 && step[k] == 0.0) w = -1; // a wave without a pitch is silent
         B.wav[k] = w;
         if (w == 3) B.noise[B.noises++] = k;
-        step[k] = I.oscstep[k];
         ph[k] = I.phase[k];
     }
     // The time base advances every sample and is cleared after a sample with

@@ -131,7 +131,8 @@ bool save_instrument_file(const std::string& path, const instrument& in, std::st
 
     replacement_file out;
     int err = 0;
-    bool ok = out.open(path, 0600, &err);
+    // A FIFO without a reader fails at once rather than hold up the panel.
+    bool ok = out.open(path, 0600, &err, false);
     if (ok && !write_all(out.fd(), bytes, sizeof bytes)) {
         ok = false;
         err = errno;

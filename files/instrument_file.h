@@ -37,8 +37,10 @@ void apply_record(const instrument_record& r, instrument& in);
 instrument_record slider_positions(const instrument_record& r);
 
 // Writes the instrument to path through a temporary file in the same folder,
-// renamed over the target only once all 192 bytes are written. A new file gets
-// the permission bits 0600, a replaced one keeps its own. On failure the target
+// renamed over the target only once all 192 bytes are written (see
+// replacement_file: a symbolic link is followed, and a writable file in a
+// folder without write permission is written in place). A new file gets the
+// permission bits 0600, a replaced one keeps its own. On failure the target
 // is untouched and error says what went wrong.
 bool save_instrument_file(const std::string& path, const instrument& in, std::string* error);
 

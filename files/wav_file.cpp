@@ -27,13 +27,28 @@ bool wav_writer::open(const std::string& path, int rate, std::string* error) {
         if (error) *error = describe(path, err);
         return false;
     }
+    return start(rate, error);
+}
+
+bool wav_writer::open_into(int fd, const std::string& name, int rate, std::string* error) {
+    abort();
+    path_ = name;
+    int err = 0;
+    if (!file_.open_into(fd, &err)) {
+        if (error) *error = describe(name, err);
+        return false;
+    }
+    return start(rate, error);
+}
+
+bool wav_writer::start(int rate, std::string* error) {
     SF_INFO info{};
     info.samplerate = rate;
     info.channels = 1;
     info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
     SNDFILE* sf = sf_open_fd(file_.fd(), SFM_WRITE, &info, SF_FALSE);
     if (!sf) {
-        if (error) *error = path + ": " + sf_strerror(nullptr);
+        if (error) *error = path_ + ": " + sf_strerror(nullptr);
         abort();
         return false;
     }

@@ -9,10 +9,11 @@
 
 #include "files/replacement_file.h"
 
-// Writes a 16-bit PCM mono WAV file through a temporary file in the target's
-// folder, which replaces the target only when commit() succeeds. Destroyed
-// without a successful commit, it removes the temporary file and leaves the
-// target as it was.
+// Writes a 16-bit PCM mono WAV file through a replacement_file: the target
+// (a regular file, a FIFO or device written into, or an open descriptor such
+// as standard output) receives the whole file, its header complete, only when
+// commit() succeeds. Destroyed without a successful commit, it removes its
+// temporary file and leaves the target as it was.
 class wav_writer {
 public:
     wav_writer() = default;
@@ -21,11 +22,15 @@ public:
     ~wav_writer() { abort(); }
 
     bool open(const std::string& path, int rate, std::string* error);
+    // Writes into fd at commit; `name` stands for it in messages.
+    bool open_into(int fd, const std::string& name, int rate, std::string* error);
     bool write(const int16_t* samples, size_t n, std::string* error);
     bool commit(std::string* error);
     void abort();
 
 private:
+    bool start(int rate, std::string* error);
+
     std::string path_;
     replacement_file file_;
     void* sf_ = nullptr;

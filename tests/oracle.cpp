@@ -48,7 +48,8 @@ double oracle_render_normal(instrument* in) {
         const int idx = transpose + n;
         if (idx < 0 || idx >= NOTES) continue;
         for (int k = 0; k < OSCILLATORS; ++k) {
-            if (env > 0.0 && I.vol[k] > 0.0) {
+            // A wave whose step is 0 (its offset too high to have a pitch) is silent.
+            if (env > 0.0 && I.vol[k] > 0.0 && (I.wav[k] == 3 || I.oscstep[k] != 0.0)) {
                 double x = I.phase[k] * hertz[idx], w;
                 switch (I.wav[k]) {
                 case 0: w = sinwave(x); break;

@@ -172,6 +172,35 @@ TEST_P(Golden, LoudMixesClipAlike) {
     compare(seq);
 }
 
+// Offsets only a file can hold, from a note's start to an hour into it: angles
+// far past the range of the vector cosine. An oscillator whose step had to be
+// 0 (an offset beyond +392) is silent.
+TEST_P(Golden, FileOnlyOffsetsAtEveryAngle) {
+    for (double seconds : {0.0, 0.5, 8.8, 600.0, 3600.0}) {
+        SCOPED_TRACE(std::to_string(seconds) + " s into the note");
+        sequence seq;
+        seq.setup = [seconds] {
+            transpose = 25;
+            multimode = 4;
+            set_osc(i1, 0, 0, 1.0, 390);
+            set_osc(i1, 1, 0, 0.5, 300, 0.3);
+            set_osc(i1, 2, 2, 0.3, 392);
+            set_osc(i1, 3, 0, 1.0, 393);
+            set_osc(i2, 0, 1, 1.0, 500);
+            for (int k = 0; k < OSCILLATORS; ++k) i1.phase[k] = seconds * 44100 * i1.oscstep[k];
+        };
+        seq.length = 3000;
+        seq.note(0, 99, 127).note(0, 40, 127).note(0, 74, 90);
+        compare(seq);
+    }
+    sequence silent; // sine, square and sawtooth, each without a pitch
+    silent.setup = [] { for (int k = 0; k < 3; ++k) set_osc(i1, k, k, 1.0, 393 + 10000 * k); };
+    silent.length = 2000;
+    silent.note(0, 60, 127);
+    EXPECT_FALSE(any_sound(render(silent, renderer::oracle)));
+    EXPECT_FALSE(any_sound(render(silent, renderer::shipped)));
+}
+
 TEST_P(Golden, LoadedInstrumentFiles) {
     // Of its own: the test runs in parallel with its twins for other codes.
     const auto dir = std::filesystem::temp_directory_path() /

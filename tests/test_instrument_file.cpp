@@ -1,11 +1,13 @@
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 
 #include "engine_fixture.h"
@@ -182,12 +184,62 @@ TEST_F(InstrumentFileTest, AFailedSaveLeavesTheOldFile) {
     EXPECT_FALSE(save_instrument_file((dir / "missing" / "x.zpk").string(), i1, &error));
     EXPECT_NE(error.find("x.zpk"), std::string::npos) << error;
 
-    if (geteuid() != 0) { // root may write anywhere
-        fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
-        EXPECT_FALSE(save_instrument_file(f, i1, &error));
-        fs::permissions(dir, fs::perms::owner_all);
-    }
+    fs::create_symlink("loop", dir / "loop");
+    EXPECT_FALSE(save_instrument_file((dir / "loop").string(), i1, &error));
+    EXPECT_NE(error.find("symbolic links"), std::string::npos) << error;
     EXPECT_EQ(read_bytes(f), (std::vector<uint8_t>{1, 2, 3}));
+}
+
+// Through links (a chain, relative and absolute) the file they name is
+// written, keeping its mode, and the links stay links; a link to nothing yet
+// makes that file.
+TEST_F(InstrumentFileTest, SavingThroughLinksWritesTheFileTheyName) {
+    fs::create_directory(dir / "sub");
+    const fs::path real = dir / "sub" / "real.zpk";
+    write_bytes(real, std::vector<uint8_t>(192, 0));
+    chmod(real.c_str(), 0640);
+    fs::create_symlink("sub/real.zpk", dir / "near");
+    fs::create_symlink(dir / "near", dir / "far");
+    std::string error;
+    ASSERT_TRUE(save_instrument_file((dir / "far").string(), i2, &error)) << error;
+    EXPECT_EQ(read_bytes(real), encoded(i2));
+    EXPECT_EQ(fs::status(real).permissions() & fs::perms::all, fs::perms(0640));
+    EXPECT_TRUE(fs::is_symlink(dir / "near") && fs::is_symlink(dir / "far"));
+
+    fs::create_symlink("made.zpk", dir / "dangling");
+    ASSERT_TRUE(save_instrument_file((dir / "dangling").string(), i1, &error)) << error;
+    EXPECT_EQ(read_bytes(dir / "made.zpk"), encoded(i1));
+    EXPECT_TRUE(fs::is_symlink(dir / "dangling"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "sub"), {}), 1) << "temporary file left behind";
+}
+
+// Where no temporary file can be made beside it, a writable file is written
+// in place and keeps its mode; one that cannot be written stays as it was.
+// (Root may write anywhere: as root the saves run as the user "nobody".)
+TEST_F(InstrumentFileTest, InAFolderWithoutWritePermissionAWritableFileIsWrittenInPlace) {
+    const bool root = geteuid() == 0;
+    auto as_ordinary_user = [root](const std::function<bool()>& save) {
+        if (!root) return save();
+        const pid_t pid = fork();
+        if (pid == 0) _exit(setgid(65534) == 0 && setuid(65534) == 0 && save() ? 0 : 1);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    };
+    const fs::path f = dir / "in-place.zpk", locked = dir / "locked.zpk";
+    const mode_t mode = root ? 0666 : 0640;
+    write_bytes(f, std::vector<uint8_t>(500, 0xAB));
+    write_bytes(locked, {1, 2, 3});
+    chmod(f.c_str(), mode);
+    chmod(locked.c_str(), 0444);
+    chmod(dir.c_str(), root ? 0755 : 0555);
+    EXPECT_TRUE(as_ordinary_user([&] { return save_instrument_file(f, i2, nullptr); }));
+    EXPECT_FALSE(as_ordinary_user([&] { return save_instrument_file(locked, i2, nullptr); }));
+    chmod(dir.c_str(), 0700);
+    EXPECT_EQ(read_bytes(f), encoded(i2));
+    EXPECT_EQ(fs::status(f).permissions() & fs::perms::all, fs::perms(mode));
+    EXPECT_EQ(read_bytes(locked), (std::vector<uint8_t>{1, 2, 3}));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), {}), 2);
 }
 
 TEST_F(InstrumentFileTest, LoadingRefusesWhatIsNotAnInstrumentFile) {

@@ -3,18 +3,22 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <pty.h>
 #include <spawn.h>
 #include <csignal>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <thread>
 
 #include "engine/engine.h"
 #include "files/instrument_file.h"
@@ -87,20 +91,35 @@ protected:
     }
     std::string path(const std::string& name) { return (dir / name).string(); }
 
-    // Runs build/synth-render; returns its exit status, stderr in *err.
-    int run(std::vector<std::string> args, std::string* err = nullptr) {
+    // Runs build/synth-render; returns its exit status, stderr in *err. Its
+    // standard output goes to *out through a pipe (whose reader is gone at
+    // once with reader_gone), or else to /dev/null.
+    int run(std::vector<std::string> args, std::string* err = nullptr, std::string* out = nullptr,
+            bool reader_gone = false) {
         std::string err_file = path("stderr.txt");
         args.insert(args.begin(), SYNTH_RENDER);
         std::vector<char*> argv;
         for (auto& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
+        int pipe_ends[2] = {-1, -1};
+        if (out && pipe2(pipe_ends, O_CLOEXEC) != 0) return -1;
         posix_spawn_file_actions_t fa;
         posix_spawn_file_actions_init(&fa);
         posix_spawn_file_actions_addopen(&fa, 2, err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
+        if (out) posix_spawn_file_actions_adddup2(&fa, pipe_ends[1], 1);
+        else posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
         pid_t pid;
         int rc = posix_spawn(&pid, SYNTH_RENDER, &fa, nullptr, argv.data(), environ);
         posix_spawn_file_actions_destroy(&fa);
+        if (out) {
+            close(pipe_ends[1]);
+            if (reader_gone) close(pipe_ends[0]);
+            out->clear();
+            char buf[4096];
+            for (ssize_t n; !reader_gone && (n = read(pipe_ends[0], buf, sizeof buf)) > 0;)
+                out->append(buf, size_t(n));
+            if (!reader_gone) close(pipe_ends[0]);
+        }
         if (rc != 0) return -1;
         int status = 0;
         waitpid(pid, &status, 0);
@@ -424,7 +443,12 @@ TEST_F(Offline, BadInputEndsWithStatusOneAndTouchesNoOutput) {
     std::string junk = file("junk.mid", bytes{'M', 'T', 'h', 'd', 0, 0});
     std::string short_inst = file("short.zpk", bytes(100, 0));
     std::string old = file("old.wav", bytes{'k', 'e', 'e', 'p'});
+    engine_init();
+    ASSERT_TRUE(save_instrument_file(path("organ.zpk"), i1, nullptr));
+    fs::create_symlink("organ.zpk", path("organ-link.wav"));
     struct { std::vector<std::string> args; std::string names; } cases[] = {
+        {{good, good}, "is the same file as the MIDI file"}, // outputs that are files read
+        {{"--i2", path("organ.zpk"), good, path("organ-link.wav")}, "the instrument file"},
         {{junk, path("new.wav")}, "junk.mid"},
         {{path("absent.mid"), path("new.wav")}, "absent.mid"},
         {{"--i2", short_inst, good, path("new.wav")}, "short.zpk"},
@@ -441,7 +465,11 @@ TEST_F(Offline, BadInputEndsWithStatusOneAndTouchesNoOutput) {
     }
     EXPECT_FALSE(fs::exists(path("new.wav")));
     EXPECT_EQ(fs::file_size(old), 4u);
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 4)
+    std::string error;
+    EXPECT_TRUE(read_midi_file(good, 44100, &error)) << error;
+    EXPECT_EQ(fs::file_size(path("organ.zpk")), INSTRUMENT_FILE_SIZE);
+    EXPECT_TRUE(fs::is_symlink(path("organ-link.wav")));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 6)
         << "something was left behind";
 }
 
@@ -467,10 +495,72 @@ TEST_F(Offline, BadOptionsShowTheUsageWithStatusTwo) {
         EXPECT_EQ(run(args, &err), 2) << ::testing::PrintToString(args);
         EXPECT_NE(err.find("usage: synth-render"), std::string::npos) << err;
     }
+    const std::pair<std::vector<std::string>, std::string> said[] = {
+        {{"-x", in, path("a.wav")}, "unknown option -x\n"},
+        {{"--quiet=1", in, path("a.wav")}, "option --quiet takes no value\n"},
+        {{in, path("a.wav"), "--i1"}, "option --i1 needs a value\n"},
+        {{"--i1", "", in, path("a.wav")}, "--i1 takes a file name"},
+        {{in, ""}, "the output needs a name"},
+    };
+    for (const auto& [args, message] : said) {
+        std::string err;
+        EXPECT_EQ(run(args, &err), 2) << ::testing::PrintToString(args);
+        EXPECT_EQ(err.rfind("synth-render: " + message, 0), 0u) << err;
+    }
     EXPECT_FALSE(fs::exists(path("a.wav")));
     EXPECT_EQ(run({"--mode", "split", "--split", "0", "--channel", "16", "--transpose", "-25", "--tail", "1.5",
                    "--quiet", in, path("a.wav")}),
               0);
+}
+
+// Outputs that are not regular files get the whole WAV file, header and all,
+// and stay what they were: standard output (a pipe), a FIFO, a device. A
+// reader that goes away early is an error, not the end of the program. A name
+// as long as a folder allows works.
+TEST_F(Offline, PipesFifosDevicesAndLongNames) {
+    track t;
+    t.on(0, 57, 127).on(96, 60, 100).on(96, 57, 0).on(0, 60, 0);
+    const std::string in = file("song.mid", smf(0, 96, {t}));
+    ASSERT_EQ(run({in, path("plain.wav")}), 0);
+    std::ifstream plain(path("plain.wav"), std::ios::binary);
+    const std::string want(std::istreambuf_iterator<char>(plain), {});
+
+    std::string got, err;
+    EXPECT_EQ(run({in, "-"}, nullptr, &got), 0);
+    EXPECT_EQ(got, want);
+    EXPECT_EQ(run({in, "-"}, &err, &got, true), 1);
+    EXPECT_EQ(err, "synth-render: standard output: Broken pipe\n");
+
+    // The FIFO's reader is there first; its wait is bounded only against a hang.
+    ASSERT_EQ(mkfifo(path("fifo").c_str(), 0600), 0);
+    const int fifo = open(path("fifo").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    got.clear();
+    std::thread reader([&] {
+        char buf[4096];
+        for (pollfd p{fifo, POLLIN, 0}; poll(&p, 1, 60000) > 0;) {
+            const ssize_t n = read(fifo, buf, sizeof buf);
+            if (n <= 0) break;
+            got.append(buf, size_t(n));
+        }
+    });
+    EXPECT_EQ(run({in, path("fifo")}), 0);
+    reader.join();
+    close(fifo);
+    EXPECT_EQ(got, want);
+    EXPECT_TRUE(fs::is_fifo(path("fifo")));
+
+    // A device of the test's own (the null device's numbers), where it may make one.
+    const bool device = mknod(path("null").c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0;
+    if (device) {
+        EXPECT_EQ(run({in, path("null")}), 0);
+        EXPECT_TRUE(fs::is_character_file(path("null")));
+    }
+
+    const std::string longest = path(std::string(NAME_MAX - 4, 'n') + ".wav");
+    EXPECT_EQ(run({in, longest}), 0);
+    EXPECT_EQ(fs::file_size(longest), want.size());
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), device ? 5 : 4)
+        << "a temporary file was left behind";
 }
 
 // Progress is shown on a terminal only, once a render takes more than a moment.

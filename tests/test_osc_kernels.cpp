@@ -100,6 +100,39 @@ TEST_P(OscKernel, CosineOverTheAnglesOfLongNotes) {
     EXPECT_LT(worst, 1e-11);
 }
 
+// Angles of notes held long at offsets only a file can hold (steps up to 1e6,
+// a day into the note, the highest pitches), low pitches beside high ones in
+// one block, and the edges of each code's own range: every voice agrees with
+// std::cos.
+TEST_P(OscKernel, CosineAtEveryAngleAFileReaches) {
+    std::vector<double> ph;
+    for (int offset : {50, 300, 350, 390, 392})
+        for (double seconds : {0.01, 0.5, 8.8, 600.0, 86400.0})
+            for (int i = 0; i < 16; ++i)
+                ph.push_back((seconds * 44100 + i) * (6.282 / (44100.0 / spechertz(offset))));
+    const double hz[] = {realhertz(0), realhertz(57), realhertz(124), realhertz(149)};
+    const int voices = 4, n = int(ph.size());
+    std::vector<double> env(size_t(n * voices)), out(ph.size());
+    for (int v = 0; v < voices; ++v)
+        for (int s = 0; s < n; ++s) env[size_t(v * n + s)] = v + 1.0;
+    GetParam().sum(0, osc_block{ph.data(), n, hz, env.data(), n, voices, out.data()});
+    for (int s = 0; s < n; ++s) {
+        double want = 0.0;
+        for (int v = 0; v < voices; ++v) want += (v + 1.0) * std::cos(ph[size_t(s)] * hz[v]);
+        ASSERT_NEAR(out[size_t(s)], want, 1e-10) << "time base " << ph[size_t(s)];
+    }
+
+    std::vector<double> xs;
+    for (double edge : {0x1p34, 0x1p49, 0x1p51 * 3.141592653589793, 0x1p53, 1e300}) {
+        double x = edge;
+        for (int j = 0; j < 8; ++j) x = std::nextafter(x, 0.0);
+        for (int j = 0; j < 16; ++j, x = std::nextafter(x, 1e308)) xs.push_back(x);
+        xs.push_back(-edge);
+    }
+    auto got = wave_of(GetParam().sum, 0, xs);
+    for (size_t i = 0; i < xs.size(); ++i) ASSERT_NEAR(got[i], std::cos(xs[i]), 1e-11) << xs[i];
+}
+
 // The vibrato's cosines: one cycle of phases, both ends included.
 TEST_P(OscKernel, VibratoCosinesOverOneCycle) {
     std::vector<double> xs(4096), got(4096);
