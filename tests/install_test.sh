@@ -19,13 +19,16 @@ check() {
   for f in bin/synth bin/synth-render share/synth/synth.bmp share/synth/demo.mid \
            share/applications/synth.desktop share/icons/hicolor/scalable/apps/synth.svg \
            share/man/man1/synth.1.gz share/man/man1/synth-render.1.gz \
-           share/doc/synth/README.md share/doc/synth/instruments.md; do
+           share/doc/synth/README.md share/doc/synth/instruments.md \
+           lib/lv2/synth.lv2/synth.so lib/lv2/synth.lv2/manifest.ttl lib/lv2/synth.lv2/presets.ttl; do
     [ -f "$root/$f" ] || fail "$root/$f was not installed"
   done
   [ -x "$root/bin/synth" ] && [ -x "$root/bin/synth-render" ] || fail "the programs are not executable"
   n=$(find "$root/share/synth/instruments" -name '*.zpk' | wc -l)
   [ "$n" -ge 24 ] || fail "$n factory instruments installed, not 24 or more"
 
+  LV2_PATH="$root/lib/lv2" lv2info urn:synth:additive | grep -q "Instrument 2: Church Organ" ||
+    fail "the installed plugin or its presets are not found by an LV2 host"
   desktop-file-validate "$root/share/applications/synth.desktop" || fail "the desktop entry is not valid"
   for page in synth synth-render; do
     f=$root/share/man/man1/$page.1.gz
