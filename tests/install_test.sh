@@ -27,7 +27,7 @@ check() {
   n=$(find "$root/share/synth/instruments" -name '*.zpk' | wc -l)
   [ "$n" -ge 24 ] || fail "$n factory instruments installed, not 24 or more"
 
-  LV2_PATH="$root/lib/lv2" lv2info urn:synth:additive | grep -q "Instrument 2: Church Organ" ||
+  [[ "$(LV2_PATH="$root/lib/lv2" lv2info urn:synth:additive)" == *"Instrument 2: Church Organ"* ]] ||
     fail "the installed plugin or its presets are not found by an LV2 host"
   desktop-file-validate "$root/share/applications/synth.desktop" || fail "the desktop entry is not valid"
   for page in synth synth-render; do
