@@ -25,6 +25,7 @@
 #include "files/midi_file.h"
 #include "files/wav_file.h"
 #include "midi/notes.h"
+#include "tests/midi_builder.h"
 #include "tests/oracle.h"
 
 extern char** environ;
@@ -33,42 +34,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A standard MIDI file put together byte by byte.
-using bytes = std::vector<uint8_t>;
-
-bytes vlq(uint32_t n) {
-    bytes b{uint8_t(n & 0x7F)};
-    while (n >>= 7) b.insert(b.begin(), uint8_t(0x80 | (n & 0x7F)));
-    return b;
-}
-
-struct track {
-    bytes data;
-    track& ev(uint32_t delta, bytes e) {
-        auto d = vlq(delta);
-        data.insert(data.end(), d.begin(), d.end());
-        data.insert(data.end(), e.begin(), e.end());
-        return *this;
-    }
-    track& on(uint32_t delta, int note, int vel, int ch = 0) {
-        return ev(delta, {uint8_t(0x90 | ch), uint8_t(note), uint8_t(vel)});
-    }
-    track& tempo(uint32_t delta, uint32_t us) {
-        return ev(delta, {0xFF, 0x51, 3, uint8_t(us >> 16), uint8_t(us >> 8), uint8_t(us)});
-    }
-};
-
+using midi_builder::bytes;
+using midi_builder::track;
 bytes smf(int format, int division, std::vector<track> tracks) {
-    bytes out{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, uint8_t(format), 0, uint8_t(tracks.size()),
-              uint8_t(division >> 8), uint8_t(division)};
-    for (auto& t : tracks) {
-        t.ev(0, {0xFF, 0x2F, 0});
-        uint32_t n = uint32_t(t.data.size());
-        bytes head{'M', 'T', 'r', 'k', uint8_t(n >> 24), uint8_t(n >> 16), uint8_t(n >> 8), uint8_t(n)};
-        out.insert(out.end(), head.begin(), head.end());
-        out.insert(out.end(), t.data.begin(), t.data.end());
-    }
-    return out;
+    return midi_builder::file(format, division, std::move(tracks));
 }
 
 class Offline : public ::testing::Test {

@@ -17,6 +17,7 @@
 #include "files/instrument_file.h"
 #include "files/wav_file.h"
 #include "plugin/ports.h"
+#include "tests/midi_builder.h"
 #include "tests/lv2_host.h"
 
 namespace fs = std::filesystem;
@@ -79,20 +80,14 @@ const std::vector<note_event> tune = {
 };
 
 std::string midi_file(const std::vector<note_event>& events) {
-    std::string trk;
+    midi_builder::track t;
     int last = 0;
     for (const note_event& e : events) {
-        int d = e.pulse - last;
+        t.ev(uint32_t(e.pulse - last), {e.status, e.note, e.velocity});
         last = e.pulse;
-        std::string vlq(1, char(d & 0x7F));
-        while (d >>= 7) vlq.insert(vlq.begin(), char(0x80 | (d & 0x7F)));
-        trk += vlq + char(e.status) + char(e.note) + char(e.velocity);
     }
-    trk += std::string("\x00\xFF\x2F\x00", 4);
-    auto be32 = [](size_t v) {
-        return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
-    };
-    return std::string("MThd\0\0\0\6\0\0\0\1\x01\xF4", 14) + "MTrk" + be32(trk.size()) + trk;
+    const auto bytes = midi_builder::file(0, 500, {t});
+    return std::string(bytes.begin(), bytes.end());
 }
 
 std::vector<timed_midi> timed(const std::vector<note_event>& events) {
