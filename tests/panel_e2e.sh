@@ -54,8 +54,9 @@ start_x() { # depth: sets $display
     [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
     Xvfb :$n -screen 0 1024x768x$1 -nolisten tcp >"$work/xvfb$n.log" 2>&1 &
     local xpid=$!
-    for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.1; done
-    if kill -0 $xpid 2>/dev/null && [ -e /tmp/.X11-unix/X$n ]; then
+    # Ready when it answers a client, not merely when its socket exists.
+    for _ in $(seq 100); do xdpyinfo -display :$n >/dev/null 2>&1 && break; sleep 0.1; done
+    if kill -0 $xpid 2>/dev/null && xdpyinfo -display :$n >/dev/null 2>&1; then
       started+=($xpid); display=:$n; return 0
     fi
     wait $xpid 2>/dev/null
