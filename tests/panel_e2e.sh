@@ -52,7 +52,7 @@ start_x() { # depth: sets $display
   display=""
   for n in 90 91 92 93 94 95 96 97 98 99; do
     [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
-    Xvfb :$n -screen 0 1024x768x$1 -nolisten tcp >"$work/xvfb$n.log" 2>&1 &
+    Xvfb :$n -screen 0 1024x768x$1 -nolisten tcp -noreset >"$work/xvfb$n.log" 2>&1 &
     local xpid=$!
     # Ready when it answers a client, not merely when its socket exists.
     for _ in $(seq 100); do xdpyinfo -display :$n >/dev/null 2>&1 && break; sleep 0.1; done
