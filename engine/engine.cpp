@@ -111,8 +111,7 @@ void set_instrument_value(instrument& in, int kind, int k, double v) {
 
 void instrument_defaults(instrument& in, int n) {
     for (int k = 0; k < OSCILLATORS; ++k) in.phase[k] = 0.0;
-    for (int i = 0; i < INSTRUMENT_PARAMS; ++i) {
-        const int id = param_id(n, param_at(i).kind, param_at(i).oscillator);
+    for (int id = param_id(n, 0); id < param_id(n, 0) + INSTRUMENT_PARAMS; ++id) {
         const param_ref r = param_at(id);
         set_instrument_value(in, r.kind, r.oscillator, engine_value(r.kind, param_start(id)));
     }

@@ -52,9 +52,8 @@ instrument_record drum() {
 
 // The control values that stand for an instrument file's contents.
 void set_controls(std::vector<float>& c, int n, const instrument_record& r) {
-    const instrument_record& cr = r;
     instrument scratch;
-    apply_record(cr, scratch);
+    apply_record(r, scratch);
     for (int i = 0; i < INSTRUMENT_PARAMS; ++i) {
         const param_ref ref = param_at(i);
         double v = instrument_value(scratch, ref.kind, ref.oscillator);
