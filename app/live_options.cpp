@@ -13,9 +13,7 @@
 #define SYNTH_VERSION "1.1"
 #endif
 
-live_options::live_options() {
-    for (int kind = 0; kind < KINDS; ++kind) setting[kind] = int(param_kinds[kind].start[0]);
-}
+live_options::live_options() { start_settings(setting); }
 
 std::string live_usage() {
     return "usage: synth [options]\n"
@@ -41,13 +39,11 @@ parse_result parse_live_options(int argc, char** argv, live_options* o, std::str
         {"midi", required_argument, nullptr, MIDI},    {"list-devices", no_argument, nullptr, LIST},
         {"no-gui", no_argument, nullptr, NO_GUI},      {"help", no_argument, nullptr, HELP},
         {"version", no_argument, nullptr, VERSION}};
-    for (int kind = 0; kind < KINDS; ++kind)
-        if (has_option(kind)) longs.push_back({param_kinds[kind].option, required_argument, nullptr, SETTING + kind});
-    longs.push_back({nullptr, 0, nullptr, 0});
+    add_setting_options(longs, SETTING);
     opterr = 0;
     optind = 0; // a fresh scan on every call
     int c;
-    while ((c = getopt_long(argc, argv, "", longs.data(), nullptr)) != -1) {
+    while ((c = getopt_long(argc, argv, ":", longs.data(), nullptr)) != -1) {
         if (c >= SETTING && c < SETTING + KINDS) {
             if (!parse_setting(c - SETTING, optarg, &o->setting[c - SETTING], message))
                 return parse_result::bad_usage;
@@ -96,11 +92,7 @@ parse_result parse_live_options(int argc, char** argv, live_options* o, std::str
         case NO_GUI: o->no_gui = true; break;
         case HELP: std::fputs(live_usage().c_str(), stdout); return parse_result::done;
         case VERSION: std::printf("synth %s\n", SYNTH_VERSION); return parse_result::done;
-        default: {
-            const char* opt = argv[optind - 1];
-            *message = optopt ? std::string("option ") + opt + " needs a value" : std::string("unknown option ") + opt;
-            return parse_result::bad_usage;
-        }
+        default: *message = option_complaint(c, argv); return parse_result::bad_usage;
         }
     }
     if (optind < argc) {

@@ -67,3 +67,23 @@ std::string settings_usage() {
     }
     return u;
 }
+
+void start_settings(int setting[KINDS]) {
+    for (int kind = 0; kind < KINDS; ++kind) setting[kind] = int(param_kinds[kind].start[0]);
+}
+
+void add_setting_options(std::vector<option>& longs, int first) {
+    for (int kind = 0; kind < KINDS; ++kind)
+        if (has_option(kind)) longs.push_back({param_kinds[kind].option, required_argument, nullptr, first + kind});
+    longs.push_back({nullptr, 0, nullptr, 0});
+}
+
+std::string option_complaint(int c, char** argv) {
+    const std::string opt = argv[optind - 1];
+    if (c == ':') return "option " + opt + " needs a value";
+    // optopt: the letter of an unknown short option, the code of a long one
+    // given a value it does not take, 0 for an unknown long one.
+    if (optopt > 0 && optopt < 256) return std::string("unknown option -") + char(optopt);
+    if (optopt) return "option " + opt.substr(0, opt.find('=')) + " takes no value";
+    return "unknown option " + opt;
+}

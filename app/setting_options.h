@@ -3,7 +3,10 @@
 // parameter table, for every program that takes them.
 #pragma once
 
+#include <getopt.h>
+
 #include <string>
+#include <vector>
 
 #include "engine/params.h"
 
@@ -20,3 +23,15 @@ bool parse_setting(int kind, const char* text, int* value, std::string* why);
 
 // The usage lines of all these options, one per option.
 std::string settings_usage();
+
+// The start-up value of every setting, by kind.
+void start_settings(int setting[KINDS]);
+
+// Appends one long option per setting that has one; getopt_long returns
+// `first + kind` for it. Closes the list with getopt's empty entry.
+void add_setting_options(std::vector<option>& longs, int first);
+
+// The complaint for what getopt_long answered with ':' (a missing value,
+// when the option string starts with ':') or '?': "option --i1 needs a value",
+// "unknown option -x", "option --quiet takes no value", "unknown option --volume".
+std::string option_complaint(int c, char** argv);

@@ -43,9 +43,7 @@ struct options {
     int setting[KINDS]; // the shared settings by kind, from the table's start-up values
     double tail = 10.0;
     bool quiet = false;
-    options() {
-        for (int kind = 0; kind < KINDS; ++kind) setting[kind] = int(param_kinds[kind].start[0]);
-    }
+    options() { start_settings(setting); }
 };
 
 [[noreturn]] void usage_error(const std::string& why) {
@@ -65,9 +63,7 @@ options parse(int argc, char** argv) {
         {"i1", required_argument, nullptr, I1}, {"i2", required_argument, nullptr, I2},
         {"tail", required_argument, nullptr, TAIL}, {"quiet", no_argument, nullptr, QUIET},
         {"help", no_argument, nullptr, HELP}};
-    for (int kind = 0; kind < KINDS; ++kind)
-        if (has_option(kind)) longs.push_back({param_kinds[kind].option, required_argument, nullptr, SETTING + kind});
-    longs.push_back({nullptr, 0, nullptr, 0});
+    add_setting_options(longs, SETTING);
     options o;
     opterr = 0;
     int c;
@@ -94,15 +90,7 @@ options parse(int argc, char** argv) {
             std::fputs(USAGE, stdout);
             std::fputs(settings_usage().c_str(), stdout);
             std::exit(0);
-        case ':': usage_error(std::string("option ") + argv[optind - 1] + " needs a value");
-        default: {
-            // optopt: the letter of an unknown short option, the code of a
-            // long one given a value it does not take, 0 for an unknown long one.
-            std::string opt = argv[optind - 1];
-            if (optopt > 0 && optopt < 256) usage_error(std::string("unknown option -") + char(optopt));
-            if (optopt) usage_error("option " + opt.substr(0, opt.find('=')) + " takes no value");
-            usage_error("unknown option " + opt);
-        }
+        default: usage_error(option_complaint(c, argv));
         }
     }
     if (argc - optind != 2) usage_error("give one MIDI file and one WAV file");

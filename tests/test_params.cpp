@@ -59,9 +59,10 @@ TEST(Params, SetClampsAndGetReadsBack) {
     for (auto& c : cases) {
         e.set(c.id, c.given);
         const param_ref r = param_at(c.id);
-        if (r.instrument)
+        if (r.instrument) {
             EXPECT_EQ(instrument_value(r.instrument == 1 ? e.i1 : e.i2, r.kind, r.oscillator), c.stored)
                 << param_symbol(c.id);
+        }
         EXPECT_EQ(e.get(c.id), c.read) << param_symbol(c.id);
     }
     EXPECT_EQ(e.i2.oscstep[4], CYCLE / (44100.0 / spechertz(50))) << "a pitch offset moves its phase step";
