@@ -61,3 +61,15 @@ void addData(synth_engine& e, unsigned long message) {
 void addData(unsigned long message) { addData(the_engine, message); }
 
 void synth_engine::midi(unsigned long message) { addData(*this, message); }
+
+bool pack_short_message(const unsigned char* bytes, size_t n, unsigned long* packed) {
+    if (!bytes || n < 1 || n > 3) return false;
+    if (!(bytes[0] & 0x80) || bytes[0] == 0xF0 || bytes[0] == 0xF7) return false;
+    unsigned long v = bytes[0];
+    for (size_t k = 1; k < n; ++k) {
+        if (bytes[k] & 0x80) return false;
+        v |= (unsigned long)bytes[k] << (8 * k);
+    }
+    *packed = v;
+    return true;
+}

@@ -24,6 +24,7 @@
 #include "platform/fsound.h"
 #include "platform/host.h"
 #include "platform/timed_messages.h"
+#include "midi/notes.h"
 #include "platform/winmidi.h"
 
 int64_t monotonic_ns() noexcept {

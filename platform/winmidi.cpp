@@ -6,6 +6,7 @@
 // into it runs inside try/catch with std::cerr silenced. The handle
 // functions run on the GUI thread (a mutex keeps stray callers out); only
 // on_message runs on the MIDI library's thread.
+#include "midi/notes.h"
 #include "platform/winmidi.h"
 
 #include <rtmidi/RtMidi.h>
@@ -122,18 +123,6 @@ bool midi_source_usable(const std::string& port, const std::string& own_client) 
         while (j < port.size() && std::isdigit((unsigned char)port[j])) ++j;
         if (j > i + 1 && j < port.size() && port[j] == ':') return false;
     }
-    return true;
-}
-
-bool pack_short_message(const unsigned char* bytes, size_t n, unsigned long* packed) {
-    if (!bytes || n < 1 || n > 3) return false;
-    if (!(bytes[0] & 0x80) || bytes[0] == 0xF0 || bytes[0] == 0xF7) return false;
-    unsigned long v = bytes[0];
-    for (size_t k = 1; k < n; ++k) {
-        if (bytes[k] & 0x80) return false;
-        v |= (unsigned long)bytes[k] << (8 * k);
-    }
-    *packed = v;
     return true;
 }
 

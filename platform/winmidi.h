@@ -55,7 +55,3 @@ MMRESULT midiInClose(HMIDIIN handle);
 // "own_client-NN".
 bool midi_source_usable(const std::string& port, const std::string& own_client);
 
-// Packs a short message of 1 to 3 bytes as MIM_DATA carries it: status byte
-// in bits 0-7, data bytes in bits 8-15 and 16-23. False for anything else
-// (empty, no status byte, system-exclusive, longer than 3 bytes).
-bool pack_short_message(const unsigned char* bytes, size_t n, unsigned long* packed);

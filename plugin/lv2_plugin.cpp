@@ -15,6 +15,7 @@
 #include <new>
 
 #include "engine/engine.h"
+#include "midi/notes.h"
 #include "plugin/ports.h"
 
 namespace {
@@ -59,12 +60,12 @@ struct synth_plugin {
                 if (at > int64_t(frames)) at = frames;
                 render(done, uint32_t(at));
                 done = uint32_t(at);
-                const auto* msg = reinterpret_cast<const uint8_t*>(ev + 1);
-                // Note messages only: a status byte and two data bytes.
-                if (ev->body.size != 3) continue;
-                const uint8_t type = msg[0] & 0xF0;
-                if ((type != 0x80 && type != 0x90) || msg[1] > 127 || msg[2] > 127) continue;
-                engine.midi(uint32_t(msg[0]) | uint32_t(msg[1]) << 8 | uint32_t(msg[2]) << 16);
+                // Whole three-byte messages only; the engine takes the note
+                // messages of its channel among them.
+                unsigned long packed;
+                if (ev->body.size == 3 &&
+                    pack_short_message(reinterpret_cast<const uint8_t*>(ev + 1), 3, &packed))
+                    engine.midi(packed);
             }
         }
         render(done, frames);
