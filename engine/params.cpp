@@ -53,6 +53,38 @@ int32_t slider_position(int kind, int32_t stored) {
     return int32_t(p < INT32_MIN ? INT32_MIN : p > INT32_MAX ? INT32_MAX : p);
 }
 
+namespace {
+
+// The integer the instrument file stores for a slider position (levels in
+// thousandths, truncated as the file's writer does).
+int32_t stored_at(int kind, int position) {
+    const param_kind& k = param_kinds[kind];
+    const double v = engine_value(kind, slider_value(kind, position));
+    return k.file_scale == 1000 ? int32_t(v * 1000.0) : int32_t(v);
+}
+
+std::string shown(double v) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", v);
+    return text;
+}
+
+} // namespace
+
+bool on_slider(int kind, int32_t stored) {
+    const int32_t p = slider_position(kind, stored);
+    return p >= 0 && p <= param_kinds[kind].slider_max && stored_at(kind, p) == stored;
+}
+
+std::string slider_values(int kind) {
+    const param_kind& k = param_kinds[kind];
+    const int first = k.off ? 1 : 0; // position 0 is "none"
+    std::string s = shown(slider_value(kind, first)) + " to " + shown(slider_value(kind, k.slider_max));
+    if (k.unit && std::string(k.unit) == "frame") s += " samples";
+    if (k.mul / k.div != 1.0) s += " in steps of " + shown(k.mul / k.div);
+    return k.off ? "none, or " + s : s;
+}
+
 int slider_start(int id) {
     const param_ref r = param_at(id);
     const param_kind& k = param_kinds[r.kind];

@@ -164,6 +164,15 @@ double slider_value(int kind, int position);
 // the int range. Positions are not limited to the slider's range.
 int32_t slider_position(int kind, int32_t stored);
 
+// Whether a stored value (as the instrument file holds it) is one that some
+// position of the kind's slider gives.
+bool on_slider(int kind, int32_t stored);
+
+// The values a kind's slider gives, for messages: "0 to 1 in steps of 0.01",
+// "-50 to 50", "1 to 20001 samples in steps of 200", "none, or 2000 to
+// 400000 samples in steps of 2000".
+std::string slider_values(int kind);
+
 // The position a parameter's slider shows when the panel opens.
 int slider_start(int id);
 

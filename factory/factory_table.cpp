@@ -5,6 +5,8 @@
 #include <set>
 #include <sstream>
 
+#include "engine/params.h"
+
 const char* const WAVE_NAMES[4] = {"sine", "square", "saw", "noise"};
 
 namespace {
@@ -47,22 +49,10 @@ int32_t level(const std::string& s, const char* what) {
     return v;
 }
 
-void in_steps(int32_t v, int32_t lo, int32_t hi, int32_t step, const std::string& what,
-              const std::string& shown, const std::string& range) {
-    if (v < lo || v > hi || (v - lo) % step != 0)
-        throw bad_line{what + " " + shown + " is not a panel value (" + range + ")"};
-}
-
-int32_t panel_level(const std::string& s, const char* what, int32_t hi, int32_t step,
-                    const char* range) {
-    const int32_t v = level(s, what);
-    in_steps(v, 0, hi, step, what, s, range);
-    return v;
-}
-
-int32_t panel_length(const std::string& s, const char* what) {
-    const int v = whole(s, what);
-    in_steps(v, 1, 20001, 200, what, s, "1 to 20001 samples in steps of 200");
+// A value as the file stores it, which must be one the kind's panel slider gives.
+int32_t panel_value(int kind, int32_t v, const std::string& what, const std::string& shown) {
+    if (!on_slider(kind, v))
+        throw bad_line{what + " " + shown + " is not a panel value (" + slider_values(kind) + ")"};
     return v;
 }
 
@@ -150,28 +140,21 @@ std::optional<std::vector<factory_instrument>> parse_factory_table(const std::st
                 if (b.oscillators == 10) throw bad_line{"more than ten osc lines"};
                 const int k = b.oscillators++;
                 r.wav[k] = wave(w[1]);
-                r.frq[k] = whole(w[2], "semitones");
-                in_steps(r.frq[k], -50, 50, 1, "semitones", w[2], "-50 to 50");
-                r.vol[k] = panel_level(w[3], "volume", 1000, 10, "0 to 1 in steps of 0.01");
-                r.vib[k] = panel_level(w[4], "vibrato", 1000, 20, "0 to 1 in steps of 0.02");
+                r.frq[k] = panel_value(K_FRQ, whole(w[2], "semitones"), "semitones", w[2]);
+                r.vol[k] = panel_value(K_VOL, level(w[3], "volume"), "volume", w[3]);
+                r.vib[k] = panel_value(K_VIB, level(w[4], "vibrato"), "vibrato", w[4]);
             } else if (key == "attack" || key == "decay") {
                 expect_count(w, 3, key == "attack" ? "attack SAMPLES LEVEL" : "decay SAMPLES LEVEL");
-                const int32_t len = panel_length(w[1], "length");
-                const int32_t lv = panel_level(w[2], "level", 2000, 20, "0 to 2 in steps of 0.02");
+                const int32_t len = panel_value(K_ATTACKLEN, whole(w[1], "length"), "length", w[1]);
+                const int32_t lv = panel_value(K_ATTACK, level(w[2], "level"), "level", w[2]);
                 (key == "attack" ? r.attacklen : r.decaylen) = len;
                 (key == "attack" ? r.attack : r.decay) = lv;
             } else if (key == "release") {
                 expect_count(w, 2, "release SAMPLES");
-                r.releaselen = panel_length(w[1], "length");
+                r.releaselen = panel_value(K_RELEASELEN, whole(w[1], "length"), "length", w[1]);
             } else if (key == "fade") {
                 expect_count(w, 2, "fade none|SAMPLES");
-                if (w[1] == "none") {
-                    r.fadelen = -1;
-                } else {
-                    r.fadelen = whole(w[1], "fade");
-                    in_steps(r.fadelen, 2000, 400000, 2000, "fade", w[1],
-                             "none, or 2000 to 400000 samples in steps of 2000");
-                }
+                r.fadelen = w[1] == "none" ? -1 : panel_value(K_FADELEN, whole(w[1], "fade"), "fade", w[1]);
             } else {
                 throw bad_line{"unknown line \"" + key + "\""};
             }

@@ -15,10 +15,11 @@
 //
 // Up to ten osc lines, in oscillator order; the others stay silent (sine, 0,
 // 0, 0). Waves are sine, square, saw or noise. '#' starts a comment. Every
-// value must be one the panel's sliders can show, so that a factory sound
-// loads into the panel exactly: semitones -50..50, volume 0..1 in steps of
-// 0.01, vibrato 0..1 in steps of 0.02, lengths 1..20001 in steps of 200,
-// levels 0..2 in steps of 0.02, fade none or 2000..400000 in steps of 2000.
+// value must be one the panel's sliders can show (engine/params.h), so that a
+// factory sound loads into the panel exactly: semitones -50..50, volume 0..1
+// in steps of 0.01, vibrato 0..1 in steps of 0.02, lengths 1..20001 in steps
+// of 200, levels 0..2 in steps of 0.02, fade none or 2000..400000 in steps of
+// 2000.
 #pragma once
 
 #include <optional>
