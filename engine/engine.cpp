@@ -166,14 +166,8 @@ void synth_engine::set_from_slider(int id, int position) {
 double synth_engine::get(int id) const {
     if (id < 0 || id >= PARAM_COUNT) return 0.0;
     const param_ref r = param_at(id);
-    const param_kind& k = param_kinds[r.kind];
-    double v = 0.0;
-    if (r.instrument == 0) {
-        v = *global_field(const_cast<synth_engine&>(*this), r.kind);
-    } else {
-        v = instrument_value(r.instrument == 1 ? i1 : i2, r.kind, r.oscillator);
-    }
-    return k.off && v == double(k.off_value) ? 0.0 : v;
+    if (r.instrument == 0) return *global_field(const_cast<synth_engine&>(*this), r.kind);
+    return table_value(r.kind, instrument_value(r.instrument == 1 ? i1 : i2, r.kind, r.oscillator));
 }
 
 void compute_oscsteps(instrument& in) {

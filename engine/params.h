@@ -186,3 +186,8 @@ inline double engine_value(int kind, double value) {
     const param_kind& k = param_kinds[kind];
     return k.off && value == 0.0 ? double(k.off_value) : value;
 }
+// Its inverse: the table's units for a value the engine holds.
+inline double table_value(int kind, double engine) {
+    const param_kind& k = param_kinds[kind];
+    return k.off && engine == double(k.off_value) ? 0.0 : engine;
+}

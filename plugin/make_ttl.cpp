@@ -99,9 +99,7 @@ bool presets(const std::filesystem::path& file, std::ostringstream& manifest, st
             << "    rdfs:label " << quoted(preset_label(n, file.stem().string())) << " ;\n    lv2:port ";
         for (int i = 0; i < INSTRUMENT_PARAMS; ++i) {
             const param_ref r = param_at(i);
-            const param_kind& k = param_kinds[r.kind];
-            double v = instrument_value(in, r.kind, r.oscillator);
-            if (k.off && v == k.off_value) v = 0.0;
+            const double v = table_value(r.kind, instrument_value(in, r.kind, r.oscillator));
             ttl << (i ? " , " : "") << "[ lv2:symbol " << quoted(param_symbol(param_id(n, r.kind, r.oscillator)))
                 << " ; pset:value " << number(v) << " ]";
         }

@@ -56,9 +56,8 @@ void set_controls(std::vector<float>& c, int n, const instrument_record& r) {
     apply_record(r, scratch);
     for (int i = 0; i < INSTRUMENT_PARAMS; ++i) {
         const param_ref ref = param_at(i);
-        double v = instrument_value(scratch, ref.kind, ref.oscillator);
-        if (param_kinds[ref.kind].off && v == param_kinds[ref.kind].off_value) v = 0;
-        c[param_id(n, ref.kind, ref.oscillator)] = float(v);
+        c[param_id(n, ref.kind, ref.oscillator)] =
+            float(table_value(ref.kind, instrument_value(scratch, ref.kind, ref.oscillator)));
     }
 }
 
