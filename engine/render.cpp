@@ -164,6 +164,16 @@ int run_voice(int& p, int& vel, int& fc, bool key_up, const envelope& E, double*
     return n;
 }
 
+// The notes with a voice on, one bit each, four notes at a time.
+void voices_on(const instrument& I, uint64_t on[2]) {
+    on[0] = on[1] = 0;
+    for (int i = 0; i < RENDERED_NOTES; i += 4) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(I.velocity + i));
+        const int off = _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(v, _mm_setzero_si128())));
+        on[i >> 6] |= uint64_t(off ^ 0xF) << (i & 63);
+    }
+}
+
 // Takes the posted starts, reads the parameters and runs the envelopes and
 // the time base of one instrument through n samples.
 void prepare(const synth_engine& S, instrument& I, block& B, int n) {
@@ -183,12 +193,8 @@ void prepare(const synth_engine& S, instrument& I, block& B, int n) {
     // The notes with a voice on, four at a time: the work below is in
     // proportion to the voices on, not to the notes.
     static_assert(RENDERED_NOTES % 4 == 0 && RENDERED_NOTES <= 128);
-    uint64_t on[2] = {0, 0};
-    for (int i = 0; i < RENDERED_NOTES; i += 4) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(I.velocity + i));
-        const int off = _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(v, _mm_setzero_si128())));
-        on[i >> 6] |= uint64_t(off ^ 0xF) << (i & 63);
-    }
+    uint64_t on[2];
+    voices_on(I, on);
     for (int w = 0; w < 2; ++w)
     for (uint64_t bits = on[w]; bits; bits &= bits - 1) {
         const int note = w * 64 + __builtin_ctzll(bits);
@@ -368,10 +374,9 @@ namespace {
 // No voice on among the rendered notes and no start posted.
 bool silent(const instrument& I) {
     if (I.starts.any_pending()) return false;
-    __m128i any = _mm_setzero_si128();
-    for (int i = 0; i < RENDERED_NOTES; i += 4)
-        any = _mm_or_si128(any, _mm_loadu_si128(reinterpret_cast<const __m128i*>(I.velocity + i)));
-    return _mm_movemask_epi8(_mm_cmpeq_epi32(any, _mm_setzero_si128())) == 0xFFFF;
+    uint64_t on[2];
+    voices_on(I, on);
+    return (on[0] | on[1]) == 0;
 }
 
 // Renders n <= BLOCK samples of both instruments into out. Returns how many
