@@ -28,19 +28,6 @@ std::string describe(const std::string& what, const std::string& path, int err) 
     return what + " " + path + ": " + std::strerror(err);
 }
 
-bool write_all(int fd, const uint8_t* p, size_t n) {
-    while (n > 0) {
-        ssize_t w = ::write(fd, p, n);
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        p += w;
-        n -= size_t(w);
-    }
-    return true;
-}
-
 } // namespace
 
 int32_t thousandths(double level) {
@@ -133,11 +120,7 @@ bool save_instrument_file(const std::string& path, const instrument& in, std::st
     int err = 0;
     // A FIFO without a reader fails at once rather than hold up the panel.
     bool ok = out.open(path, 0600, &err, false);
-    if (ok && !write_all(out.fd(), bytes, sizeof bytes)) {
-        ok = false;
-        err = errno;
-    }
-    if (ok) ok = out.commit(&err);
+    if (ok) ok = out.write(bytes, sizeof bytes, &err) && out.commit(&err);
     if (!ok && error) *error = describe("Cannot save", path, err);
     return ok;
 }

@@ -162,6 +162,10 @@ bool replacement_file::gather(int into, bool own, bool rewrite, int* err) {
     return true;
 }
 
+bool replacement_file::write(const void* p, size_t n, int* err) {
+    return write_all(fd_, static_cast<const char*>(p), n, err);
+}
+
 bool replacement_file::commit(int* err) {
     if (fd_ < 0) {
         *err = EBADF;

@@ -35,6 +35,10 @@ public:
     // file, open for reading and writing, that may be seeked.
     int fd() const { return fd_; }
 
+    // Writes all n bytes at the current position of fd(). False with *err
+    // set on failure.
+    bool write(const void* p, size_t n, int* err);
+
     // Puts the contents in place: renames the temporary file over the target,
     // or writes the gathered contents into the target (a regular file is cut
     // to their length). On failure *err is set and the temporary file removed;
