@@ -14,7 +14,7 @@ gtest_discover_tests(device_alsa_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS de
 # A JACK server of the test's own with the dummy back-end, MIDI in and audio
 # out for real (about 30 s).
 add_library(jack_harness STATIC jack_harness.cpp)
-target_link_libraries(jack_harness PUBLIC PkgConfig::JACK)
+target_link_libraries(jack_harness PUBLIC PkgConfig::JACK GTest::gtest)
 add_executable(device_jack_tests test_devices_jack.cpp)
 target_link_libraries(device_jack_tests PRIVATE synth_platform jack_harness GTest::gtest_main)
 gtest_discover_tests(device_jack_tests DISCOVERY_TIMEOUT 60 TEST_FILTER -MidiLayer.*

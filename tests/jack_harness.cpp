@@ -1,5 +1,7 @@
 #include "jack_harness.h"
 
+#include <gtest/gtest.h>
+
 #include <jack/midiport.h>
 #include <signal.h>
 #include <sched.h>
@@ -136,6 +138,23 @@ jack_tester::jack_tester(double seconds)
 
 jack_tester::~jack_tester() {
     if (client_) jack_client_close(client_);
+}
+
+void jack_tester::new_take() {
+    base_ = queued_.load(std::memory_order_relaxed);
+    xruns_.store(0);
+    gaps_.store(0);
+}
+
+int report_broken_take(const jack_tester& tester, int take, int takes) {
+    std::fprintf(stderr, "take %d of %d broken by the server (%d xruns, %d holes in the recording)%s\n", take,
+                 takes, tester.xruns(), tester.gaps(), take < takes ? ": taking it again" : "");
+    return tester.xruns() + tester.gaps();
+}
+
+void skip_without_clean_take(int takes, int broken) {
+    GTEST_SKIP() << "no clean take in " << takes << ": the JACK server lost cycles " << broken
+                 << " times while recording";
 }
 
 void jack_tester::send(jack_nframes_t frame, std::initializer_list<unsigned char> bytes) {

@@ -97,8 +97,22 @@ region_diff() { # image, image, WxH+X+Y of the first, Y offset of the second
 same_region() { [ "$(region_diff "$@")" = 0 ]; }
 # After each press the pointer rests on an empty spot, so that no row keeps
 # the focus outline that follows the pointer.
-press() { xdotool mousemove "$1" "$2" mousedown 1 sleep 0.05 mouseup 1 sleep 0.05 mousemove 1000 400; sleep 0.2; }
-drag() { xdotool mousemove "$1" "$2" mousedown 1 sleep 0.05 mousemove "$3" "$4" sleep 0.05 mouseup 1 sleep 0.05 mousemove 1000 400; sleep 0.2; }
+press() { xdotool mousemove "$1" "$2" mousedown 1 sleep 0.05 mouseup 1 sleep 0.05 mousemove 1000 400; settled; }
+drag() { xdotool mousemove "$1" "$2" mousedown 1 sleep 0.05 mousemove "$3" "$4" sleep 0.05 mouseup 1 sleep 0.05 mousemove 1000 400; settled; }
+# Takes screenshots until two in a row are the same (up to 50), keeping the
+# last as the given name: the panel has drawn all that the input changed.
+settled() {
+  local name=${1:-settling}
+  shot "$name"
+  for _ in $(seq 50); do
+    shot "$name-next"
+    if [ "$(compare -metric AE "$work/$name.png" "$work/$name-next.png" null: 2>&1 | cut -d' ' -f1)" = 0 ]; then
+      rm -f "$work/$name-next.png"; return 0
+    fi
+    mv "$work/$name-next.png" "$work/$name.png"
+  done
+  return 1
+}
 # The panel apart from the "Save"/"Load" buttons, whose pressed look a click toggles.
 sliders_same() { same_region "$1" "$2" 1024x310+0+0 0 && same_region "$1" "$2" 1024x230+0+480 0; }
 wait_for_px() { # image name, x, y, colour: until the screen shows it (10 s)
@@ -106,8 +120,8 @@ wait_for_px() { # image name, x, y, colour: until the screen shows it (10 s)
   return 1
 }
 # The file selector's frame crosses (650, 144), black on the panel.
-selector_up() { wait_for_px "$1" 650 144 $W || echo "the file selector did not open"; sleep 0.2; }
-selector_gone() { wait_for_px "$1" 650 144 $B || echo "the file selector did not close"; sleep 0.2; shot "$1"; }
+selector_up() { wait_for_px "$1" 650 144 $W || echo "the file selector did not open"; settled "$1"; }
+selector_gone() { wait_for_px "$1" 650 144 $B || echo "the file selector did not close"; settled "$1"; }
 file_word() { # file, byte offset: the signed little-endian 32-bit integer there
   od -An -t d4 -j "$2" -N 4 "$1" | tr -d ' '
 }
@@ -164,7 +178,7 @@ programs+=($spid)
 if ! wait_for_px start 3 323 $W; then
   echo "FAIL  the panel never came up"; cat synth.err; exit 1
 fi
-sleep 0.3; shot start
+settled start
 check "start: black background"            is_px start 512 400 $B
 check "start: black between the blocks"    is_px start 700 360 $B
 check "start: a white volume slider rail"  is_px start 45 200 $W
@@ -186,20 +200,41 @@ fi
 
 # --- A slider dragged with the mouse changes the note being played.
 tap=$build/tools/jack_tap
-listen() { "$tap" 1 | awk '{print $4, $6}'; }  # rms, upward crossings per second
+# One second of what the program plays, as "rms crossings_per_second". A take
+# during which the server lost a cycle is broken and is taken again, up to
+# five times; then the answer is "broken N", N the cycles lost in all, and the
+# checks on it are skipped: they neither pass nor fail on a broken recording.
+listen() {
+  local lost=0 take f
+  for take in 1 2 3 4 5; do
+    read -r -a f <<<"$("$tap" 1)"  # frames N rms R crossings_per_second C xruns X
+    if [ "${f[7]:-1}" = 0 ]; then echo "${f[3]} ${f[5]}"; return; fi
+    lost=$((lost + ${f[7]:-1}))
+    echo "take $take of 5 broken by the server (${f[7]:-?} xruns)" >&2
+  done
+  echo "broken $lost"
+}
+heard() { # description, rms or "broken", lost cycles, then the check's command
+  if [ "$2" = broken ]; then
+    echo "skip  $1: no clean take in 5 (the JACK server lost cycles $3 times)"
+  else
+    check "$1" "${@:4}"
+  fi
+}
 read -r rms1 cps1 <<<"$(listen)"
 echo "note 60 before the drag: rms $rms1, $cps1 crossings per second"
-check "the held note sounds" awk -v r="${rms1:-0}" 'BEGIN { exit !(r > 100) }'
-check "at its pitch (523 Hz)" awk -v c="${cps1:-0}" 'BEGIN { exit !(c > 480 && c < 560) }'
+heard "the held note sounds" "$rms1" "$cps1" awk -v r="${rms1:-0}" 'BEGIN { exit !(r > 100) }'
+heard "at its pitch (523 Hz)" "$rms1" "$cps1" awk -v c="${cps1:-0}" 'BEGIN { exit !(c > 480 && c < 560) }'
 drag 25 200 25 150   # frequency slider of oscillator 0 from its middle up
 read -r rms2 cps2 <<<"$(listen)"
 echo "after the drag: rms $rms2, $cps2 crossings per second"
-check "the dragged frequency slider raised the pitch" \
+[ "$rms1" = broken ] && rms2=broken cps2=$cps1
+heard "the dragged frequency slider raised the pitch" "$rms2" "$cps2" \
   awk -v a="${cps1:-0}" -v b="${cps2:-0}" 'BEGIN { exit !(a > 0 && b > 1.5 * a) }'
 drag 5 102 5 299     # volume slider of oscillator 0 from the top to the bottom
 read -r rms3 cps3 <<<"$(listen)"
 echo "after the volume drag: rms $rms3"
-check "the dragged volume slider silenced the note" awk -v r="${rms3:-1}" 'BEGIN { exit !(r < 1) }'
+heard "the dragged volume slider silenced the note" "$rms3" "$cps3" awk -v r="${rms3:-1}" 'BEGIN { exit !(r < 1) }'
 press 5 102          # and back to full volume
 press 25 200         # and the frequency back to about its middle
 shot played
@@ -214,7 +249,7 @@ check "clicking the selected button changes nothing" same_region split split-aga
 # --- Save instrument 1 through the file selector, typing a name.
 press 145 150    # frequency slider of oscillator 3 up
 press 505 100    # wave type of oscillator 0 to the top
-xdotool mousemove 50 330; sleep 0.2  # the focus follows the pointer onto "Save"
+xdotool mousemove 50 330; settled  # the focus follows the pointer onto "Save"
 shot edited
 check "the sliders moved" test "$(region_diff start edited 1024x250+0+90 0)" != 0
 press 50 330     # "Save" of instrument 1
@@ -254,10 +289,10 @@ press 160 330
 selector_up selector4
 xdotool type --delay 0 bad.zpk; xdotool key Return
 check "a failed load shows an alert" wait_for_px alert 512 352 $W
-sleep 0.2; shot alert
+settled alert
 xdotool key Return
 wait_for_px after-alert 512 352 $B
-sleep 0.2; shot after-alert
+settled after-alert
 check "after the alert the panel and instrument 1 are as they were" sliders_same cancelled after-alert
 
 # --- Escape ends the program: status 0, the stream closed before MIDI, before the sound library.
@@ -357,7 +392,7 @@ if start_x 16; then
   DISPLAY=$display wait_for_px depth16 3 323 $W && up16=yes
   check "16 bits per pixel: the panel comes up" test $up16 = yes
   if [ $up16 = yes ]; then
-    sleep 0.3; DISPLAY=$display shot depth16
+    DISPLAY=$display settled depth16
     check "16 bits per pixel: white sliders" is_px depth16 45 200 $W
     check "16 bits per pixel: on black" is_px depth16 512 400 $B
     check "16 bits per pixel: the picture" is_px depth16 883 34 $W

@@ -99,35 +99,43 @@ TEST_P(LiveTiming, NotesSoundFromTheirOwnFrameExactlyAsRenderedOffline) {
         {0, 1700, 57, 127}, {3001, 40, 60, 90},  {3100, 9000, 64, 100}, {3100, 9000, 67, 70},
         {7777, 1, 72, 127}, {9000, 500, 45, 30}, {14000, 2, 50, 127},  {14063, 3000, 52, 64},
     };
-    const jack_nframes_t t0 = tester.now() + RATE / 2 + 17;
-    struct message { jack_nframes_t at; unsigned char key, velocity; };
+    struct message { jack_nframes_t at; unsigned char key, velocity; }; // frames after the first note
     std::vector<message> sent;
     for (const note& n : notes) {
-        sent.push_back({t0 + n.at, (unsigned char)n.key, (unsigned char)n.velocity});
-        sent.push_back({t0 + n.at + n.length, (unsigned char)n.key, 0});
+        sent.push_back({n.at, (unsigned char)n.key, (unsigned char)n.velocity});
+        sent.push_back({n.at + n.length, (unsigned char)n.key, 0});
     }
     std::stable_sort(sent.begin(), sent.end(), [](auto& a, auto& b) { return a.at < b.at; });
-    for (const message& m : sent) tester.send(m.at, {0x90, m.key, m.velocity});
-    const jack_nframes_t end = t0 + 20000 + 3 * P;
-    ASSERT_TRUE(tester.wait_for(end));
-    ASSERT_EQ(tester.events_sent(), int(sent.size()));
-    for (size_t k = 0; k < sent.size(); ++k) ASSERT_EQ(tester.sent_frame(int(k)), sent[k].at) << "event " << k;
+    const jack_nframes_t lead = 2 * P, length = lead + 20000 + 2 * P; // from t0 - lead
 
     // The same messages at the same frames, rendered here from silence.
-    const jack_nframes_t from = t0 - 2 * P, length = end - P - from;
     synth_engine offline(RATE);
     offline.set(param_id(0, K_MODE), 4); // both instruments on every note
     std::vector<float> expected(length);
     jack_nframes_t done = 0;
     for (const message& m : sent) {
-        offline.render(expected.data() + done, int(m.at - from - done));
-        done = m.at - from;
+        offline.render(expected.data() + done, int(m.at + lead - done));
+        done = m.at + lead;
         offline.midi(short_message(0x90, m.key, m.velocity));
     }
     offline.render(expected.data() + done, int(length - done));
 
+    jack_nframes_t t0 = 0;
+    const bool clean = clean_take(tester, [&] {
+        t0 = tester.now() + RATE / 10 + 17;
+        for (const message& m : sent) tester.send(t0 + m.at, {0x90, m.key, m.velocity});
+        const bool covered = tester.wait_for(t0 + 20000 + 3 * P);
+        EXPECT_TRUE(covered) << "the recording stopped";
+        // Every event leaves at its own frame even when the server loses a cycle later.
+        EXPECT_EQ(tester.events_sent(), int(sent.size()));
+        return covered && tester.events_sent() == int(sent.size());
+    });
+    if (!clean) return;
+    for (size_t k = 0; k < sent.size(); ++k) ASSERT_EQ(tester.sent_frame(int(k)), t0 + sent[k].at) << "event " << k;
+
     // The recorder hears the program in the same cycle, or (when the server
     // runs it first) one period later: one of the two shifts fits exactly.
+    const jack_nframes_t from = t0 - lead;
     int fits = 0;
     jack_nframes_t best = 0, best_shift = 0;
     for (jack_nframes_t shift : {jack_nframes_t(0), P}) {
@@ -139,7 +147,7 @@ TEST_P(LiveTiming, NotesSoundFromTheirOwnFrameExactlyAsRenderedOffline) {
         if (same > best) best = same, best_shift = shift;
     }
     EXPECT_EQ(fits, 1) << "the longest exact run is " << best << " of " << length << " samples at shift "
-                       << best_shift;
+                       << best_shift << " (a clean take: " << tester.xruns() << " xruns)";
     EXPECT_EQ(synth.stop(), 0) << "SIGTERM should end the program normally";
 }
 

@@ -91,10 +91,17 @@ TEST(PluginInJalv, PlaysNotesAtTheirFrames) {
     const std::vector<note> notes = {
         {0, 0x90, 57, 127}, {301, 0x93, 64, 90}, {1000, 0x90, 57, 0}, {5000, 0x80, 64, 0},
         {9000, 0x9F, 69, 100}, {9001, 0x90, 45, 60}, {14000, 0x90, 69, 0}, {14100, 0x90, 45, 0}};
-    const jack_nframes_t start = tester.now() + 44100 / 2;
-    for (const note& n : notes) tester.send(start + n.at, {n.s, n.n, n.v});
-    const jack_nframes_t end = start + 20000;
-    ASSERT_TRUE(tester.wait_for(end + 2048));
+    jack_nframes_t sent = 0;
+    if (!clean_take(tester, [&] {
+            const jack_nframes_t start = tester.now() + 44100 / 10;
+            for (const note& n : notes) tester.send(start + n.at, {n.s, n.n, n.v});
+            const bool covered = tester.wait_for(start + 20000 + 2048);
+            EXPECT_TRUE(covered) << "the recording stopped";
+            sent = tester.sent_frame(0);
+            return covered;
+        }))
+        return;
+    ASSERT_NE(sent, 0u);
 
     synth_engine want;
     want.channel = 0;
@@ -107,8 +114,6 @@ TEST(PluginInJalv, PlaysNotesAtTheirFrames) {
     }
     want.render(ref.data() + pos, int(ref.size() - pos));
 
-    const jack_nframes_t sent = tester.sent_frame(0);
-    ASSERT_NE(sent, 0u);
     // The same samples, from the frame the first note left at (a shift of
     // up to one period where the host's cycle comes after the recorder's).
     int shift = -1;
@@ -120,5 +125,4 @@ TEST(PluginInJalv, PlaysNotesAtTheirFrames) {
         if (same) shift = d;
     }
     EXPECT_GE(shift, 0) << "the recording never equals the engine's samples";
-    EXPECT_EQ(tester.xruns(), 0);
 }
