@@ -21,6 +21,8 @@ std::string live_usage() {
            "  --i2 FILE          load instrument 2 likewise\n"
            "  --audio A          jack, alsa, none, or auto: JACK when a server answers, else ALSA (default)\n"
            "  --period N         frames per ALSA buffer, 16 to 8192 (default 256; JACK uses the server's)\n"
+           "  --rate N           samples per second on ALSA, 8000 to 192000 (default 44100; JACK uses\n"
+           "                     the server's)\n"
            "  --midi M           first: the first source that is no loopback (default); all: every\n"
            "                     physical source, also ones that appear later; none; or any other\n"
            "                     text: every source whose name contains it\n"
@@ -32,10 +34,11 @@ std::string live_usage() {
 }
 
 parse_result parse_live_options(int argc, char** argv, live_options* o, std::string* message) {
-    enum { I1 = 256, I2, AUDIO, PERIOD, MIDI, LIST, NO_GUI, HELP, VERSION, SETTING };
+    enum { I1 = 256, I2, AUDIO, PERIOD, RATE, MIDI, LIST, NO_GUI, HELP, VERSION, SETTING };
     std::vector<option> longs = {
         {"i1", required_argument, nullptr, I1},        {"i2", required_argument, nullptr, I2},
         {"audio", required_argument, nullptr, AUDIO},  {"period", required_argument, nullptr, PERIOD},
+        {"rate", required_argument, nullptr, RATE},
         {"midi", required_argument, nullptr, MIDI},    {"list-devices", no_argument, nullptr, LIST},
         {"no-gui", no_argument, nullptr, NO_GUI},      {"help", no_argument, nullptr, HELP},
         {"version", no_argument, nullptr, VERSION}};
@@ -76,6 +79,9 @@ parse_result parse_live_options(int argc, char** argv, live_options* o, std::str
             o->devices.period = int(n);
             break;
         }
+        case RATE:
+            if (!parse_rate(optarg, &o->devices.rate, message)) return parse_result::bad_usage;
+            break;
         case MIDI:
             if (arg == "first") o->devices.midi = midi_choice::first;
             else if (arg == "all") o->devices.midi = midi_choice::all;

@@ -87,3 +87,16 @@ std::string option_complaint(int c, char** argv) {
     if (optopt) return "option " + opt.substr(0, opt.find('=')) + " takes no value";
     return "unknown option " + opt;
 }
+
+bool parse_rate(const char* text, int* rate, std::string* why) {
+    char* end = nullptr;
+    errno = 0;
+    const long r = std::strtol(text, &end, 10);
+    if (*text == '\0' || *end != '\0' || errno != 0 || r < MIN_RATE || r > MAX_RATE) {
+        *why = "--rate takes samples per second from " + std::to_string(MIN_RATE) + " to " +
+               std::to_string(MAX_RATE) + ", not \"" + text + "\"";
+        return false;
+    }
+    *rate = int(r);
+    return true;
+}

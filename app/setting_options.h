@@ -21,6 +21,11 @@ int setting_option(const std::string& name);
 // On failure returns false and `why` says what the option takes.
 bool parse_setting(int kind, const char* text, int* value, std::string* why);
 
+// --rate: samples per second, a whole number from 8000 to 192000. On failure
+// returns false and `why` says what the option takes.
+constexpr int MIN_RATE = 8000, MAX_RATE = 192000;
+bool parse_rate(const char* text, int* rate, std::string* why);
+
 // The usage lines of all these options, one per option.
 std::string settings_usage();
 

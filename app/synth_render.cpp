@@ -1,6 +1,7 @@
 // synth-render: plays a standard MIDI file through both instruments into a
-// 16-bit mono WAV file at 44100 Hz, exactly as the stream callback would
-// sound it with each message arriving just before its sample.
+// 16-bit mono WAV file (44100 Hz unless --rate says otherwise), exactly as the
+// stream callback would sound it with each message arriving just before its
+// sample.
 #include <getopt.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -29,11 +30,11 @@ const char* const USAGE =
     "  --i1 FILE        load instrument 1 from an instrument file first\n"
     "  --i2 FILE        load instrument 2 likewise\n"
     "  --tail S         the most seconds rendered after the last event (default 10)\n"
+    "  --rate N         samples per second, 8000 to 192000 (default 44100)\n"
     "  --quiet          no progress display\n"
     "An OUTPUT.wav of - writes the WAV file to standard output.\n"
     "the settings both instruments share:\n";
 
-constexpr int RATE = 44100;
 // A WAV file counts its bytes in 32 bits.
 constexpr int64_t MAX_SAMPLES = (int64_t(0xFFFFFFFF) - 4096) / 2;
 constexpr double MAX_TAIL = 24 * 3600.0;
@@ -42,6 +43,7 @@ struct options {
     std::string i1, i2, input, output;
     int setting[KINDS]; // the shared settings by kind, from the table's start-up values
     double tail = 10.0;
+    int rate = LENGTH_RATE;
     bool quiet = false;
     options() { start_settings(setting); }
 };
@@ -58,10 +60,11 @@ const char* file_name(const char* option, const char* text) {
 
 options parse(int argc, char** argv) {
     // A setting's option returns SETTING + its kind.
-    enum { I1 = 256, I2, TAIL, QUIET, HELP, SETTING };
+    enum { I1 = 256, I2, TAIL, RATE, QUIET, HELP, SETTING };
     std::vector<option> longs = {
         {"i1", required_argument, nullptr, I1}, {"i2", required_argument, nullptr, I2},
-        {"tail", required_argument, nullptr, TAIL}, {"quiet", no_argument, nullptr, QUIET},
+        {"tail", required_argument, nullptr, TAIL}, {"rate", required_argument, nullptr, RATE},
+        {"quiet", no_argument, nullptr, QUIET},
         {"help", no_argument, nullptr, HELP}};
     add_setting_options(longs, SETTING);
     options o;
@@ -83,6 +86,11 @@ options parse(int argc, char** argv) {
                 usage_error(std::string("--tail takes a number of seconds from 0 to 86400, not \"") +
                             optarg + "\"");
             o.tail = t;
+            break;
+        }
+        case RATE: {
+            std::string why;
+            if (!parse_rate(optarg, &o.rate, &why)) usage_error(why);
             break;
         }
         case QUIET: o.quiet = true; break;
@@ -118,12 +126,12 @@ bool open_output(const options& o, wav_writer& out, std::string* error) {
             }
         }
     }
-    if (!to_stdout) return out.open(o.output, RATE, error);
+    if (!to_stdout) return out.open(o.output, o.rate, error);
     if (::isatty(1)) {
         *error = "standard output is a terminal: redirect it, or give a file name for the output";
         return false;
     }
-    return out.open_into(1, name, RATE, error);
+    return out.open_into(1, name, o.rate, error);
 }
 
 // The output being written, removed again on failure.
@@ -143,9 +151,9 @@ void on_signal(int sig) { interrupted = sig; }
 struct progress {
     bool shown_ever = false, enabled;
     std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now(), last = start;
-    double until_last_event;
+    double rate, until_last_event;
 
-    progress(bool on, int64_t last_event) : enabled(on), until_last_event(double(last_event) / RATE) {}
+    progress(bool on, int64_t last_event, int r) : enabled(on), rate(r), until_last_event(double(last_event) / r) {}
     void update(int64_t rendered) {
         if (!enabled) return;
         auto now = std::chrono::steady_clock::now();
@@ -153,7 +161,7 @@ struct progress {
             return;
         last = now;
         shown_ever = true;
-        double s = double(rendered) / RATE;
+        double s = double(rendered) / rate;
         if (s < until_last_event)
             std::fprintf(stderr, "\rsynth-render: %.1f of %.1f s (%d%%)   ", s, until_last_event,
                          int(100.0 * s / until_last_event));
@@ -171,11 +179,12 @@ int main(int argc, char** argv) {
     const options o = parse(argc, argv);
 
     std::string error;
-    auto events = read_midi_file(o.input, RATE, &error);
+    auto events = read_midi_file(o.input, o.rate, &error);
     if (!events) fail(error);
     const std::vector<midi_event> played = on_channel(*events, o.setting[K_CHANNEL]);
 
     engine_init();
+    the_engine.set_rate(float(o.rate));
     for (auto [path, in] : {std::pair{&o.i1, &i1}, std::pair{&o.i2, &i2}}) {
         if (path->empty()) continue;
         auto record = load_instrument_file(*path, &error);
@@ -193,8 +202,8 @@ int main(int argc, char** argv) {
 
     const int64_t last_event = played.empty() ? 0 : played.back().sample;
     if (last_event > MAX_SAMPLES) fail(o.input + ": lasts longer than a WAV file can hold");
-    const int64_t tail = std::llround(o.tail * RATE);
-    progress shown(!o.quiet && isatty(2), last_event);
+    const int64_t tail = std::llround(o.tail * o.rate);
+    progress shown(!o.quiet && isatty(2), last_event, o.rate);
     static int16_t buf[1024];
     int64_t pos = 0;
     auto stop_if_interrupted = [&] {

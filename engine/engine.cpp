@@ -24,6 +24,13 @@ constexpr int MAX_LENGTH = 0x7FFFFFFF / 3 - 1;
 
 } // namespace
 
+int length_at_rate(int len, float rate) {
+    if (len < 1 || rate == float(LENGTH_RATE)) return len;
+    const double scaled = std::round(double(len) * double(rate) / double(LENGTH_RATE));
+    if (scaled >= 2147483647.0) return 0x7FFFFFFF;
+    return scaled < 1.0 ? 1 : int(scaled);
+}
+
 int usable_length(int len) {
     return len < 1 ? 1 : (len > MAX_LENGTH ? MAX_LENGTH : len);
 }
@@ -129,6 +136,26 @@ synth_engine::synth_engine(float r) : rate(r), scratch_(new_render_scratch()) {
     reset();
 }
 synth_engine::~synth_engine() { delete_render_scratch(scratch_); }
+
+void synth_engine::set_rate(float r) {
+    rate = i1.rate = i2.rate = r;
+    compute_oscsteps(i1);
+    compute_oscsteps(i2);
+}
+
+void synth_engine::set_timeline_frame(int64_t frame) {
+    // The renderer adds this step every sample and takes a cycle off when the
+    // phase reaches one. Here: frame * step, the product exactly (the error
+    // of the rounded product kept apart), less its whole cycles.
+    const double step = CYCLE / (double(rate) / 5.0);
+    const double f = double(frame < 0 ? 0 : frame);
+    const double product = f * step;
+    const double error = std::fma(f, step, -product);
+    double phase = std::fmod(product, CYCLE) + error;
+    if (phase < 0.0) phase += CYCLE;
+    if (phase >= CYCLE) phase -= CYCLE;
+    oscvibrato = phase;
+}
 
 void synth_engine::reset() {
     instrument_defaults(i1, 1);

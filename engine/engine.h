@@ -78,8 +78,16 @@ struct instrument {
     int fadecount[NOTES];               // per note: fade countdown, negative = no fade
     shared<int> fadelen;                // samples, -1 = no fade
     note_starts starts;                 // note-ons waiting for the renderer
-    float rate = 44100.0f;              // output samples per second, for the phase steps
+    float rate = 44100.0f;              // output samples per second, for the phase steps and lengths
 };
+
+// Lengths (attack, decay, release, fade) are stored in samples at this rate,
+// whatever rate the engine plays at.
+constexpr int LENGTH_RATE = 44100;
+// A stored length as the engine counts it at `rate`: L >= 1 becomes
+// max(1, lround(L * rate / 44100)) (capped to what an int holds); values
+// below 1 (a fade that is off) stay as they are.
+int length_at_rate(int len, float rate);
 
 struct render_scratch; // the renderer's working space (render.cpp)
 render_scratch* new_render_scratch();
@@ -96,6 +104,13 @@ class synth_engine {
 public:
     // An engine for `rate` output samples per second (the program's is outhertz).
     explicit synth_engine(float rate = 44100.0f);
+    // Plays at another rate from now on: pitch, lengths and the vibrato follow
+    // it. Not while another thread renders.
+    void set_rate(float rate);
+    // The vibrato phase becomes the one a stream started at frame 0 has at
+    // `frame` (the host's timeline), so that a render from any point sounds
+    // as that part of a render from the start.
+    void set_timeline_frame(int64_t frame);
     ~synth_engine();
     synth_engine(const synth_engine&) = delete;
     synth_engine& operator=(const synth_engine&) = delete;
@@ -135,7 +150,7 @@ public:
     shared<int> channel{1};             // 1..16 that channel alone, 0 every channel
     double oscvibrato = 0.0;            // audio thread only
     uint32_t rng = 1;                   // the noise generator, audio thread only
-    const float rate;                   // output samples per second
+    float rate;                         // output samples per second (set_rate)
 
     render_scratch& scratch() { return *scratch_; }
 

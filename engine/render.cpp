@@ -13,8 +13,8 @@
 // A block sees the settings and key states as they stood at its start; when
 // the caller hands over note messages and parameter changes between calls (as
 // the offline renderer and the tests do) the result is that of reading them
-// every sample. Audio thread only: the scratch space below is static, nothing
-// is allocated, locked or waited for.
+// every sample. Audio thread only: each engine has its own scratch space
+// (below), and nothing is allocated, locked or waited for.
 #include <cmath>
 #include <cstring>
 #include <emmintrin.h>
@@ -180,11 +180,13 @@ void prepare(const synth_engine& S, instrument& I, block& B, int n) {
     I.starts.take([&](int note, int level, int fadelen) {
         I.velocity[note] = level;
         I.envpos[note] = 0;
-        I.fadecount[note] = fadelen;
+        I.fadecount[note] = length_at_rate(fadelen, I.rate);
     });
 
-    const envelope E{usable_length(I.attacklen), usable_length(I.decaylen),
-                     usable_length(I.releaselen), I.attack, I.decay, I.fadelen};
+    const float r = I.rate;
+    const envelope E{usable_length(length_at_rate(I.attacklen, r)), usable_length(length_at_rate(I.decaylen, r)),
+                     usable_length(length_at_rate(I.releaselen, r)), I.attack, I.decay,
+                     length_at_rate(I.fadelen, r)};
     const int tr = S.transpose;
     const int np = padded(n);
     B.n = n;

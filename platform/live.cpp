@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <mutex>
@@ -49,6 +50,8 @@ struct jack_live {
     jack_port_t* midi_in = nullptr;
     jack_port_t* out[2] = {};
     synth_engine* engine = nullptr;
+    std::atomic<int> new_rate{0}; // a rate the server changed to, for the process thread to take
+    jack_nframes_t rate = 0;      // the rate played at, as the notification thread knows it
     live_settings settings;
     std::vector<std::string> audio_to;
 
@@ -65,6 +68,7 @@ jack_live* jack_side = nullptr;
 
 int jack_process(jack_nframes_t n, void* arg) {
     jack_live* j = static_cast<jack_live*>(arg);
+    if (const int r = j->new_rate.exchange(0, std::memory_order_relaxed)) j->engine->set_rate(float(r));
     float* left = static_cast<float*>(jack_port_get_buffer(j->out[0], n));
     float* right = static_cast<float*>(jack_port_get_buffer(j->out[1], n));
     void* midi = jack_port_get_buffer(j->midi_in, n);
@@ -81,6 +85,18 @@ int jack_process(jack_nframes_t n, void* arg) {
     }
     if (n > done) j->engine->render(left + done, int(n - done));
     std::memcpy(right, left, sizeof(float) * n);
+    return 0;
+}
+
+// From JACK's notification thread: the server runs at another rate. The
+// engine follows from the next cycle on, and the change is said on stderr.
+int jack_rate_changed(jack_nframes_t rate, void* arg) {
+    jack_live* j = static_cast<jack_live*>(arg);
+    if (rate == j->rate || rate == 0) return 0;
+    j->rate = rate;
+    std::fprintf(stderr, "%s: the JACK server now runs at %u Hz; playing at that rate\n",
+                 program_name().c_str(), unsigned(rate));
+    j->new_rate.store(int(rate), std::memory_order_relaxed);
     return 0;
 }
 
@@ -137,8 +153,8 @@ void jack_shut(jack_live* j) {
     delete j;
 }
 
-// Opens the client; nullptr with *why when no server answers or it cannot
-// carry the engine's rate.
+// Opens the client, the engine set to the server's rate; nullptr with *why
+// when no server answers.
 jack_live* jack_open(synth_engine& engine, const live_settings& settings, std::string* why) {
     quiet_libraries();
     auto* j = new jack_live;
@@ -152,19 +168,15 @@ jack_live* jack_open(synth_engine& engine, const live_settings& settings, std::s
         jack_shut(j);
         return nullptr;
     }
-    const jack_nframes_t rate = jack_get_sample_rate(j->client);
-    if (double(rate) != double(engine.rate)) {
-        *why = "the JACK server runs at " + std::to_string(rate) + " Hz, the synthesizer at " +
-               std::to_string(int(engine.rate)) + " Hz";
-        jack_shut(j);
-        return nullptr;
-    }
+    j->rate = jack_get_sample_rate(j->client);
+    engine.set_rate(float(j->rate));
     j->midi_in = jack_port_register(j->client, "midi_in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
     j->out[0] = jack_port_register(j->client, "out_1", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
     j->out[1] = jack_port_register(j->client, "out_2", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
     if (!j->midi_in || !j->out[0] || !j->out[1] ||
         jack_set_process_callback(j->client, jack_process, j) != 0 ||
         jack_set_port_registration_callback(j->client, jack_port_registered, j) != 0 ||
+        jack_set_sample_rate_callback(j->client, jack_rate_changed, j) != 0 ||
         jack_activate(j->client) != 0) {
         *why = "the JACK client could not be set up";
         jack_shut(j);
@@ -205,6 +217,7 @@ bool alsa_up = false;
 HMIDIIN alsa_midi[MAX_SOURCES] = {};
 std::vector<std::string> alsa_midi_from;
 int alsa_period = 0;
+int alsa_rate = 0;
 
 void alsa_midi_callback(HMIDIIN, unsigned int msg, unsigned long queue, unsigned long p1, unsigned long) {
     if (msg == MIM_DATA && queue < MAX_SOURCES) alsa_queues[queue].push({monotonic_ns(), p1});
@@ -244,6 +257,8 @@ signed char alsa_callback(FSOUND_STREAM*, void* buff, int len, int) {
 bool alsa_open(synth_engine& engine, const live_settings& s, std::string* why) {
     alsa_engine = &engine;
     alsa_period = s.period;
+    alsa_rate = s.rate;
+    engine.set_rate(float(s.rate));
     // MIDI first, so that the first buffer already finds what was played.
     if (s.midi != midi_choice::none) {
         midi_use_alsa(true);
@@ -265,14 +280,18 @@ bool alsa_open(synth_engine& engine, const live_settings& s, std::string* why) {
             if (s.midi == midi_choice::first) break;
         }
     }
-    if (FSOUND_SetOutput(FSOUND_OUTPUT_ALSA) != 1 || FSOUND_Init(int(engine.rate), 16, 0) != 1) {
+    if (FSOUND_SetOutput(FSOUND_OUTPUT_ALSA) != 1 || FSOUND_Init(s.rate, 16, 0) != 1) {
         *why = "no ALSA output device";
         return false;
     }
     alsa_up = true;
     alsa_stream = FSOUND_Stream_Create(alsa_callback, 2 * s.period, FSOUND_16BITS | FSOUND_MONO | FSOUND_SIGNED,
-                                       int(engine.rate), 0);
-    if (!alsa_stream || FSOUND_Stream_Play(FSOUND_FREE, alsa_stream) != 0) {
+                                       s.rate, 0);
+    if (!alsa_stream) {
+        *why = "the ALSA output device does not play at " + std::to_string(s.rate) + " Hz";
+        return false;
+    }
+    if (FSOUND_Stream_Play(FSOUND_FREE, alsa_stream) != 0) {
         *why = "the ALSA output device could not be started";
         return false;
     }
@@ -319,7 +338,8 @@ std::string live_connections() {
             from = jack_side->midi_from;
         }
         std::string line = std::string("JACK client ") + jack_get_client_name(jack_side->client) + " (" +
-                           std::to_string(jack_get_buffer_size(jack_side->client)) + " frames): audio to " +
+                           std::to_string(jack_get_buffer_size(jack_side->client)) + " frames, " +
+                           std::to_string(jack_get_sample_rate(jack_side->client)) + " Hz): audio to " +
                            joined(jack_side->audio_to, "no playback port") + "; MIDI from " +
                            joined(from, "no source");
         if (wanted_later(*jack_side))
@@ -329,7 +349,8 @@ std::string live_connections() {
         return line;
     }
     if (alsa_stream)
-        return "ALSA (" + std::to_string(alsa_period) + "-frame buffers): audio to the default device; MIDI from " +
+        return "ALSA (" + std::to_string(alsa_period) + "-frame buffers, " + std::to_string(alsa_rate) +
+               " Hz): audio to the default device; MIDI from " +
                joined(alsa_midi_from, "no source");
     return "no audio output; no MIDI input";
 }
@@ -376,6 +397,7 @@ std::string live_devices() {
     jack_status_t status;
     jack_client_t* c = jack_client_open((program_name() + "-list").c_str(), JackNoStartServer, &status);
     if (c) {
+        const std::string rate = std::to_string(jack_get_sample_rate(c));
         std::vector<std::string> audio, midi;
         if (const char** p = jack_get_ports(c, nullptr, JACK_DEFAULT_AUDIO_TYPE, JackPortIsPhysical | JackPortIsInput)) {
             for (int k = 0; p[k]; ++k) audio.push_back(p[k]);
@@ -391,10 +413,10 @@ std::string live_devices() {
             jack_free(p);
         }
         jack_client_close(c);
-        section("audio outputs (JACK, the first two are used)", audio);
+        section("audio outputs (JACK at " + rate + " Hz, the first two are used)", audio);
         section("MIDI sources (JACK; --midi all takes the physical ones)", midi);
     }
-    section("audio outputs (ALSA, the first is used)", fsound_alsa_outputs());
+    section("audio outputs (ALSA, the first is used, at --rate: 44100 Hz unless given)", fsound_alsa_outputs());
     midi_use_alsa(true);
     section("MIDI sources (ALSA sequencer)", midiInGetNames());
     midi_use_alsa(false);

@@ -2,7 +2,8 @@
 // every message taking effect at the frame it belongs to.
 //
 // Under JACK the program is one client (`synth`, or the name the server gives)
-// with a MIDI input "midi_in" and two audio outputs "out_1", "out_2". Each
+// with a MIDI input "midi_in" and two audio outputs "out_1", "out_2", and the
+// engine plays at the server's rate, following it if it changes. Each
 // process cycle renders exactly that cycle's frames and applies a MIDI event
 // at its own frame offset: no latency is added to the server's own.
 // On ALSA the stream takes buffers of `period` frames and every message from
@@ -22,6 +23,7 @@ enum class midi_choice { first, all, named, none };
 struct live_settings {
     audio_choice audio = audio_choice::automatic; // automatic: JACK when it answers, else ALSA
     int period = 256;                             // frames per ALSA buffer
+    int rate = 44100;                             // samples per second on ALSA (JACK: the server's)
     midi_choice midi = midi_choice::first;        // first: the first source that is no loopback
     std::string midi_name;                        // named: sources whose name contains this
 };

@@ -3,11 +3,18 @@
 // (ports 3 onwards, in the table's order). Each MIDI event acts at its own
 // frame: run() renders up to it, hands it to the engine and goes on.
 //
+// Lengths follow the host's rate as the engine's rule has them. The host's
+// transport reaches the plugin as time:Position objects on the same input:
+// while it rolls, each position sets the vibrato to the phase a render from
+// frame 0 has there, so an export from any point sounds as that part of the
+// whole tune. Without positions the vibrato runs freely from activation.
+//
 // run() allocates nothing, takes no lock and makes no system call; changed
 // control values are taken at the start of each run().
 #include <lv2/atom/util.h>
 #include <lv2/core/lv2.h>
 #include <lv2/midi/midi.h>
+#include <lv2/time/time.h>
 #include <lv2/urid/urid.h>
 
 #include <cmath>
@@ -27,6 +34,9 @@ struct synth_plugin {
     const float* control[PARAM_COUNT] = {};
     float taken[PARAM_COUNT]; // the value last handed to the engine, per control
     LV2_URID midi_event = 0;
+    struct {
+        LV2_URID object, blank, position, frame, speed, long_, int_, float_, double_;
+    } urid{};
 
     explicit synth_plugin(float rate) : engine(rate) {
         for (int id = 0; id < PARAM_COUNT; ++id) {
@@ -49,17 +59,45 @@ struct synth_plugin {
         if (to > from && out[0]) engine.render(out[0] + from, int(to - from));
     }
 
+    // An atom's number, when it is one.
+    bool number(const LV2_Atom* a, double* v) const {
+        if (!a) return false;
+        if (a->type == urid.long_) *v = double(reinterpret_cast<const LV2_Atom_Long*>(a)->body);
+        else if (a->type == urid.int_) *v = reinterpret_cast<const LV2_Atom_Int*>(a)->body;
+        else if (a->type == urid.float_) *v = reinterpret_cast<const LV2_Atom_Float*>(a)->body;
+        else if (a->type == urid.double_) *v = reinterpret_cast<const LV2_Atom_Double*>(a)->body;
+        else return false;
+        return true;
+    }
+
+    // A time:Position: while the transport rolls, the vibrato takes the
+    // phase of its frame. A stopped transport changes nothing.
+    void position(const LV2_Atom_Object* o) {
+        if (o->body.otype != urid.position) return;
+        const LV2_Atom *frame = nullptr, *speed = nullptr;
+        lv2_atom_object_get(o, urid.frame, &frame, urid.speed, &speed, 0);
+        double f = 0.0, v = 1.0;
+        if (!number(frame, &f) || (speed && !number(speed, &v)) || v == 0.0 || !(f >= 0.0 && f < 9.0e15))
+            return;
+        engine.set_timeline_frame(int64_t(f));
+    }
+
     void run(uint32_t frames) {
         take_controls();
         uint32_t done = 0;
         if (midi_in) {
             LV2_ATOM_SEQUENCE_FOREACH(midi_in, ev) {
-                if (ev->body.type != midi_event) continue;
+                const bool object = ev->body.type == urid.object || ev->body.type == urid.blank;
+                if (ev->body.type != midi_event && !object) continue;
                 int64_t at = ev->time.frames;
                 if (at < int64_t(done)) at = done; // out of order: as soon as possible
                 if (at > int64_t(frames)) at = frames;
                 render(done, uint32_t(at));
                 done = uint32_t(at);
+                if (object) {
+                    position(reinterpret_cast<const LV2_Atom_Object*>(&ev->body));
+                    continue;
+                }
                 // Whole three-byte messages only; the engine takes the note
                 // messages of its channel among them.
                 unsigned long packed;
@@ -84,7 +122,11 @@ LV2_Handle instantiate(const LV2_Descriptor*, double rate, const char*,
             map = static_cast<LV2_URID_Map*>(features[i]->data);
     if (!map || !(rate >= 1000.0 && rate <= 1536000.0)) return nullptr;
     auto* p = new (std::nothrow) synth_plugin(float(rate));
-    if (p) p->midi_event = map->map(map->handle, LV2_MIDI__MidiEvent);
+    if (!p) return nullptr;
+    auto m = [&](const char* uri) { return map->map(map->handle, uri); };
+    p->midi_event = m(LV2_MIDI__MidiEvent);
+    p->urid = {m(LV2_ATOM__Object), m(LV2_ATOM__Blank), m(LV2_TIME__Position), m(LV2_TIME__frame),
+               m(LV2_TIME__speed), m(LV2_ATOM__Long), m(LV2_ATOM__Int), m(LV2_ATOM__Float), m(LV2_ATOM__Double)};
     return p;
 }
 

@@ -134,7 +134,8 @@ int main(int argc, char** argv) {
         "@prefix urid: <http://lv2plug.in/ns/ext/urid#> .\n"
         "@prefix units: <http://lv2plug.in/ns/extensions/units#> .\n"
         "@prefix pg: <http://lv2plug.in/ns/ext/port-groups#> .\n"
-        "@prefix pset: <http://lv2plug.in/ns/ext/presets#> .\n\n";
+        "@prefix pset: <http://lv2plug.in/ns/ext/presets#> .\n"
+        "@prefix time: <http://lv2plug.in/ns/ext/time#> .\n\n";
 
     std::ostringstream manifest;
     manifest << prefixes << "<" SYNTH_LV2_URI ">\n    a lv2:Plugin , lv2:InstrumentPlugin ;\n"
@@ -156,7 +157,7 @@ int main(int argc, char** argv) {
         << "    lv2:port [\n"
         << "        a lv2:InputPort , atom:AtomPort ;\n"
         << "        atom:bufferType atom:Sequence ;\n"
-        << "        atom:supports midi:MidiEvent ;\n"
+        << "        atom:supports midi:MidiEvent , time:Position ;\n"
         << "        lv2:designation lv2:control ;\n"
         << "        lv2:index " << PORT_MIDI_IN << " ;\n"
         << "        lv2:symbol \"midi_in\" ;\n"

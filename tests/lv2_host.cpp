@@ -1,7 +1,9 @@
 #include "tests/lv2_host.h"
 
 #include <lv2/atom/util.h>
+#include <lv2/atom/forge.h>
 #include <lv2/midi/midi.h>
+#include <lv2/time/time.h>
 #include <lv2/urid/urid.h>
 
 #include <algorithm>
@@ -69,6 +71,7 @@ lv2_instance::lv2_instance(lv2_host& host, double rate) : controls(PARAM_COUNT) 
     map_data = {&host, map_uri};
     static LV2_Feature map_feature = {LV2_URID__map, &map_data};
     const LV2_Feature* features[] = {&map_feature, nullptr};
+    map_ = &map_data;
     midi_type_ = host.map(LV2_MIDI__MidiEvent);
     sequence_type_ = host.map(LV2_ATOM__Sequence);
     if (!host.ok()) return;
@@ -109,15 +112,26 @@ std::vector<float> lv2_instance::play(const std::vector<timed_midi>& events, int
         seq->body.pad = 0;
         const uint32_t capacity = uint32_t(atom_buf_.size() * 8 - sizeof(LV2_Atom));
         for (; next < events.size() && events[next].frame < pos + n; ++next) {
-            struct {
-                LV2_Atom_Event ev;
-                uint8_t bytes[8];
-            } e{};
-            e.ev.time.frames = events[next].frame - pos;
-            e.ev.body.type = midi_type_;
-            e.ev.body.size = events[next].size;
-            std::memcpy(e.bytes, events[next].bytes, events[next].size);
-            lv2_atom_sequence_append_event(seq, capacity, &e.ev);
+            alignas(8) uint8_t event[128] = {};
+            auto* e = reinterpret_cast<LV2_Atom_Event*>(event);
+            e->time.frames = events[next].frame - pos;
+            if (events[next].position >= 0) { // time:Position, rolling
+                LV2_Atom_Forge forge;
+                lv2_atom_forge_init(&forge, map_);
+                lv2_atom_forge_set_buffer(&forge, event + sizeof e->time, sizeof event - sizeof e->time);
+                LV2_Atom_Forge_Frame frame;
+                lv2_atom_forge_object(&forge, &frame, 0, map_->map(map_->handle, LV2_TIME__Position));
+                lv2_atom_forge_key(&forge, map_->map(map_->handle, LV2_TIME__frame));
+                lv2_atom_forge_long(&forge, events[next].position);
+                lv2_atom_forge_key(&forge, map_->map(map_->handle, LV2_TIME__speed));
+                lv2_atom_forge_float(&forge, 1.0f);
+                lv2_atom_forge_pop(&forge, &frame);
+            } else {
+                e->body.type = midi_type_;
+                e->body.size = events[next].size;
+                std::memcpy(event + sizeof *e, events[next].bytes, events[next].size);
+            }
+            lv2_atom_sequence_append_event(seq, capacity, e);
         }
         lilv_instance_run(inst_, uint32_t(n));
         out.insert(out.end(), out_[0].begin(), out_[0].begin() + n);

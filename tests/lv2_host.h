@@ -13,6 +13,7 @@ struct timed_midi {
     int64_t frame; // from the start of the run
     uint8_t bytes[3];
     uint32_t size = 3;
+    int64_t position = -1; // 0 or more: instead of MIDI, the host's transport rolling at this frame
 };
 
 class lv2_host {
@@ -56,6 +57,7 @@ public:
 private:
     LilvInstance* inst_ = nullptr;
     uint32_t midi_type_, sequence_type_;
+    LV2_URID_Map* map_ = nullptr;
     std::vector<uint64_t> atom_buf_; // 8-byte aligned
     std::vector<float> out_[2];
 };

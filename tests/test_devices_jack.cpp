@@ -1,8 +1,7 @@
 // The synthesizer played for real: a JACK server of our own with the dummy
 // back-end, MIDI from the test's client into the live layer's JACK client
 // (the first source), and the output recorded sample by sample. Also the
-// RtMidi layer that the ALSA path uses, and the sound layer's refusal of a
-// server at another rate.
+// RtMidi layer that the ALSA path uses.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -278,43 +277,6 @@ TEST_F(MidiLayer, EveryShortMessageArrivesOnceInOrderAndNothingAfterReset) {
     ASSERT_EQ(got.count.load(), n + 2);
     EXPECT_EQ(got.msg[n + 1], unsigned(MIM_CLOSE));
     EXPECT_EQ(midiInClose(h), MMSYSERR_INVALHANDLE) << "a closed handle is not followed";
-}
-
-} // namespace
-
-namespace {
-
-// A second server at another rate, for the length of one test; the first
-// comes back as the default afterwards.
-class OtherServer : public WithServer {
-protected:
-    void start(int rate) { ASSERT_TRUE(other.start(server->name() + "-" + std::to_string(rate), 1024, rate)); }
-    void TearDown() override {
-        FSOUND_Close();
-        other.stop();
-        if (server) setenv("JACK_DEFAULT_SERVER", server->name().c_str(), 1);
-    }
-    jack_server other;
-};
-
-signed char silence(FSOUND_STREAM*, void* buff, int len, int) {
-    std::fill_n(static_cast<int16_t*>(buff), len / 2, int16_t(0));
-    return 1;
-}
-
-TEST_F(OtherServer, AServerAtAnotherRateGivesANullStreamQuietly) {
-    start(48000);
-    if (HasFatalFailure()) return;
-    captured_output out;
-    ASSERT_EQ(FSOUND_SetOutput(FSOUND_OUTPUT_ASIO), 1);
-    ASSERT_EQ(FSOUND_Init(44100, 16, 0), 1);
-    // No ALSA device on a machine without sound hardware to fall back to.
-    if (access("/dev/snd", F_OK) == 0) GTEST_SKIP() << "this machine has ALSA devices";
-    FSOUND_STREAM* s = FSOUND_Stream_Create(silence, 2048, 0x130, 44100, 0);
-    EXPECT_EQ(s, nullptr);
-    EXPECT_EQ(FSOUND_GetError(), FMOD_ERR_PLAY);
-    EXPECT_EQ(FSOUND_Stream_Play(FSOUND_FREE, s), -1);
-    EXPECT_EQ(out.text(), "");
 }
 
 } // namespace

@@ -329,3 +329,43 @@ TEST_F(EngineTest, StreamFillsExactlyTheHandedLength) {
     streamcallback(nullptr, odd.data(), 5, 0); // two whole samples
     EXPECT_EQ(odd[2], 77);
 }
+
+// Lengths are stored in samples at 44100 Hz: at any rate a note lasts the
+// same time, within one sample of that rate; at 44100 nothing changes.
+TEST(EngineRates, EnvelopesLastTheSameTimeAtEveryRate) {
+    EXPECT_EQ(length_at_rate(4409, 44100.0f), 4409);
+    EXPECT_EQ(length_at_rate(4409, 48000.0f), 4799);
+    EXPECT_EQ(length_at_rate(1, 8000.0f), 1);
+    EXPECT_EQ(length_at_rate(-1, 96000.0f), -1); // a fade that is off stays off
+    EXPECT_EQ(length_at_rate(0x7FFFFFFF, 192000.0f), 0x7FFFFFFF);
+    for (float rate : {44100.0f, 48000.0f, 96000.0f}) {
+        synth_engine e(rate);
+        e.set(param_id(1, K_ATTACKLEN), 441);
+        e.set(param_id(1, K_DECAYLEN), 883);
+        e.set(param_id(1, K_RELEASELEN), 4409);
+        e.set(param_id(1, K_FADELEN), 30001); // fades out before the release ends
+        const int held = int(0.05f * rate);
+        std::vector<int16_t> out(held + int(rate));
+        e.midi(0x7F3990); // note 57 on
+        e.render(out.data(), held);
+        e.midi(0x3990); // and off
+        const int sounding = held + e.render_until_silent(out.data() + held, int(rate));
+        const double expected = std::min(30001 / 44100.0, 0.05 + 4409 / 44100.0);
+        EXPECT_NEAR(sounding / double(rate), expected, 1.0 / rate) << rate << " Hz";
+    }
+}
+
+// The vibrato phase at a frame of the host's timeline is the one the
+// renderer reaches by stepping there from frame 0 (or a hair from it, on
+// either side of a cycle's end).
+TEST(EngineRates, TimelineFrameGivesTheSteppedVibratoPhase) {
+    for (float rate : {44100.0f, 96000.0f})
+        for (int frame : {0, 1, 8819, 8820, 1000003}) {
+            synth_engine stepped(rate), told(rate);
+            std::vector<int16_t> out(frame + 1);
+            if (frame > 0) stepped.render(out.data(), frame);
+            told.set_timeline_frame(frame);
+            const double apart = std::fabs(told.oscvibrato - stepped.oscvibrato);
+            EXPECT_LT(std::min(apart, CYCLE - apart), 1e-9) << rate << " Hz, frame " << frame;
+        }
+}

@@ -23,7 +23,7 @@ TEST(LiveOptions, GoodCommandLinesSetWhatTheySay) {
     live_options o;
     std::string why;
     ASSERT_EQ(parse({"--i1", "a.zpk", "--mode", "fade", "--transpose", "-3", "--channel", "all", "--audio",
-                     "alsa", "--period", "64", "--midi", "Keystation", "--no-gui"},
+                     "alsa", "--period", "64", "--rate", "48000", "--midi", "Keystation", "--no-gui"},
                     &o, &why),
               parse_result::run)
         << why;
@@ -36,6 +36,7 @@ TEST(LiveOptions, GoodCommandLinesSetWhatTheySay) {
     EXPECT_EQ(o.setting[K_FADE2], 90) << "an option not given keeps its start-up value";
     EXPECT_EQ(o.devices.audio, audio_choice::alsa);
     EXPECT_EQ(o.devices.period, 64);
+    EXPECT_EQ(o.devices.rate, 48000);
     EXPECT_EQ(o.devices.midi, midi_choice::named);
     EXPECT_EQ(o.devices.midi_name, "Keystation");
     EXPECT_TRUE(o.no_gui);
@@ -44,6 +45,7 @@ TEST(LiveOptions, GoodCommandLinesSetWhatTheySay) {
     ASSERT_EQ(parse({}, &d, &why), parse_result::run);
     EXPECT_EQ(d.devices.audio, audio_choice::automatic);
     EXPECT_EQ(d.devices.period, 256);
+    EXPECT_EQ(d.devices.rate, 44100);
     EXPECT_EQ(d.devices.midi, midi_choice::first);
     EXPECT_FALSE(d.no_gui || d.list_devices);
 }
@@ -54,7 +56,8 @@ TEST(LiveOptions, BadCommandLinesSayWhatIsWrong) {
         {{"--period", "8193"}, "--period takes"}, {{"--period", "64x"}, "--period takes"},
         {{"--midi", ""}, "--midi takes"},         {{"--split", "101"}, "--split takes"},
         {{"--frobnicate"}, "unknown option"},     {{"--i1"}, "needs a value"},
-        {{"song.mid"}, "unexpected argument"},
+        {{"song.mid"}, "unexpected argument"},    {{"--rate", "7999"}, "--rate takes"},
+        {{"--rate", "44.1k"}, "--rate takes"},
     };
     for (const auto& c : cases) {
         live_options o;

@@ -1,7 +1,7 @@
 // The real program (build/synth --no-gui) played through a JACK server of the
 // test's own: notes sent at chosen frames must come out exactly as an
 // in-process engine renders the same messages at the same frames, sample for
-// sample, at a short and a long period. Also: the choice of MIDI sources,
+// sample, at a short and a long period and at other rates. Also: the choice of MIDI sources,
 // including one that appears while the program runs, and the shutdown on
 // SIGTERM.
 #include <gtest/gtest.h>
@@ -26,8 +26,6 @@
 extern char** environ;
 
 namespace {
-
-constexpr int RATE = 44100;
 
 // build/synth as a child with its standard output on a pipe.
 class program {
@@ -77,17 +75,21 @@ private:
     int out_ = -1;
 };
 
-class LiveTiming : public ::testing::TestWithParam<int> {};
+struct server_setup { int period, rate; };
+class LiveTiming : public ::testing::TestWithParam<server_setup> {};
 
 TEST_P(LiveTiming, NotesSoundFromTheirOwnFrameExactlyAsRenderedOffline) {
-    const jack_nframes_t P = jack_nframes_t(GetParam());
+    const jack_nframes_t P = jack_nframes_t(GetParam().period);
+    const int RATE = GetParam().rate;
     jack_server server;
-    ASSERT_TRUE(server.start("live" + std::to_string(getpid()) + "-" + std::to_string(P), int(P)));
+    ASSERT_TRUE(server.start("live" + std::to_string(getpid()) + "-" + std::to_string(P), int(P), RATE));
     jack_tester tester(20.0);
     ASSERT_TRUE(tester.ok());
     program synth({"--no-gui", "--audio", "jack", "--midi", "tester", "--mode", "fade"});
     const std::string said = synth.line();
-    EXPECT_NE(said.find("JACK client synth (" + std::to_string(P) + " frames)"), std::string::npos) << said;
+    EXPECT_NE(said.find("JACK client synth (" + std::to_string(P) + " frames, " + std::to_string(RATE) + " Hz)"),
+              std::string::npos)
+        << said;
     EXPECT_NE(said.find("audio to system:playback_1, system:playback_2"), std::string::npos) << said;
     EXPECT_NE(said.find("MIDI from tester:midi_out"), std::string::npos) << said;
     ASSERT_TRUE(tester.record_from("^synth"));
@@ -151,8 +153,13 @@ TEST_P(LiveTiming, NotesSoundFromTheirOwnFrameExactlyAsRenderedOffline) {
     EXPECT_EQ(synth.stop(), 0) << "SIGTERM should end the program normally";
 }
 
-INSTANTIATE_TEST_SUITE_P(Periods, LiveTiming, ::testing::Values(64, 1024),
-                         [](const auto& info) { return std::to_string(info.param) + "Frames"; });
+INSTANTIATE_TEST_SUITE_P(Servers, LiveTiming,
+                         ::testing::Values(server_setup{64, 44100}, server_setup{1024, 44100},
+                                           server_setup{256, 48000}, server_setup{256, 96000}),
+                         [](const auto& info) {
+                             return std::to_string(info.param.period) + "Frames" +
+                                    std::to_string(info.param.rate) + "Hz";
+                         });
 
 // A client with one MIDI output of the given name, physical or not.
 struct midi_source {

@@ -456,6 +456,9 @@ TEST_F(Offline, BadOptionsShowTheUsageWithStatusTwo) {
         {"--transpose", "26", in, path("a.wav")},
         {"--channel", "0", in, path("a.wav")},
         {"--tail", "nan", in, path("a.wav")},
+        {"--rate", "0", in, path("a.wav")},
+        {"--rate", "abc", in, path("a.wav")},
+        {"--rate", "1000000", in, path("a.wav")},
         {"--volume", "3", in, path("a.wav")},
         {in, path("a.wav"), "--i1"},
     };

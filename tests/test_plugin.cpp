@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <random>
 
 #include "engine/engine.h"
 #include "files/instrument_file.h"
@@ -63,8 +64,8 @@ void set_controls(std::vector<float>& c, int n, const instrument_record& r) {
 
 // A tune of overlapping notes across the keyboard on channel 1, with traffic
 // on channel 2 that must be ignored. Times in pulses of a file at 500 pulses
-// per quarter note and 120 beats per minute: pulse p is due at sample
-// floor(p * 44.1).
+// per quarter note and 120 beats per minute: pulse p is a millisecond, due at
+// sample floor(p * rate / 1000).
 struct note_event {
     int pulse;
     uint8_t status, note, velocity;
@@ -88,10 +89,10 @@ std::string midi_file(const std::vector<note_event>& events) {
     return std::string(bytes.begin(), bytes.end());
 }
 
-std::vector<timed_midi> timed(const std::vector<note_event>& events) {
+std::vector<timed_midi> timed(const std::vector<note_event>& events, int rate = 44100) {
     std::vector<timed_midi> t;
     for (const note_event& e : events)
-        t.push_back({int64_t(std::floor(e.pulse * 44.1)), {e.status, e.note, e.velocity}});
+        t.push_back({int64_t(e.pulse) * rate / 1000, {e.status, e.note, e.velocity}});
     return t;
 }
 
@@ -118,15 +119,16 @@ protected:
         return (dir / name).string();
     }
 
-    // synth-render's output for the tune, as floats.
-    std::vector<float> rendered(int mode) {
-        const std::string mid = write("tune.mid", midi_file(tune)), out = (dir / "out.wav").string();
+    // synth-render's output for a tune, as floats.
+    std::vector<float> rendered(int mode, int rate = 44100, const std::vector<note_event>& notes = tune) {
+        const std::string mid = write("tune.mid", midi_file(notes)), out = (dir / "out.wav").string();
         std::string error;
         EXPECT_TRUE(save_instrument_file((dir / "1.zpk").string(), record_instrument(organ()), &error));
         EXPECT_TRUE(save_instrument_file((dir / "2.zpk").string(), record_instrument(drum()), &error));
         const std::string cmd = std::string(SYNTH_RENDER) + " --quiet --i1 " + (dir / "1.zpk").string() +
                                 " --i2 " + (dir / "2.zpk").string() + " --mode " + std::to_string(mode) +
-                                " --split 60 --fade1 45 --fade2 80 --transpose 3 " + mid + " " + out;
+                                " --split 60 --fade1 45 --fade2 80 --transpose 3 --rate " +
+                                std::to_string(rate) + " " + mid + " " + out;
         EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
         auto wav = read_wav_file(out, &error);
         EXPECT_TRUE(wav) << error;
@@ -184,6 +186,53 @@ TEST_F(Plugin, EqualsSynthRenderInEveryModeAndAtEveryBlockSize) {
     set_tune_controls(p, 4);
     bool stereo = false;
     EXPECT_EQ(p.play(timed(tune), int64_t(want.size()), {1}, &stereo), want);
+}
+
+// At the host's rate the plugin plays what synth-render plays at that rate:
+// pitch, lengths and the vibrato follow it.
+TEST_F(Plugin, AtOtherRatesEqualsSynthRenderAtThatRate) {
+    std::mt19937 random(7);
+    for (int rate : {48000, 96000}) {
+        const std::vector<float> want = rendered(4, rate);
+        std::vector<int> blocks;
+        for (int k = 0; k < 40; ++k) blocks.push_back(std::uniform_int_distribution<int>(1, 4096)(random));
+        lv2_instance p(*host, rate);
+        ASSERT_TRUE(p.ok());
+        set_tune_controls(p, 4);
+        bool stereo = false;
+        const std::vector<float> got = p.play(timed(tune, rate), int64_t(want.size()), blocks, &stereo);
+        ASSERT_EQ(got.size(), want.size());
+        size_t first = 0;
+        while (first < got.size() && got[first] == want[first]) ++first;
+        EXPECT_EQ(first, got.size()) << rate << " Hz: first difference at frame " << first;
+    }
+}
+
+// The host's transport: after a run of its own (a host runs a plugin before
+// it starts the transport), a plugin told that the transport rolls from frame
+// F plays what a render from frame 0 plays from F on, vibrato and all, within
+// one step of the 16-bit samples. Without the position the vibrato is off.
+TEST_F(Plugin, APositionFromTheHostSetsTheVibratoAsARenderFromTheStart) {
+    constexpr int F = 44100, PREROLL = 12345; // the tune starts a second into the render
+    std::vector<note_event> later = tune;
+    for (note_event& e : later) e.pulse += 1000;
+    const std::vector<float> want = rendered(0, 44100, later);
+    ASSERT_GT(want.size(), size_t(F) + 20000);
+    for (bool told : {true, false}) {
+        std::vector<timed_midi> events;
+        if (told) events.push_back({PREROLL, {}, 0, F});
+        for (timed_midi e : timed(tune)) events.push_back({e.frame + PREROLL, {e.bytes[0], e.bytes[1], e.bytes[2]}});
+        lv2_instance p(*host);
+        set_tune_controls(p, 0);
+        bool stereo = false;
+        const std::vector<float> got =
+            p.play(events, PREROLL + int64_t(want.size()) - F, {300, 1000, 77}, &stereo);
+        float worst = 0;
+        for (size_t i = 0; i + F < want.size(); ++i)
+            worst = std::max(worst, std::fabs(got[PREROLL + i] - want[F + i]) * 32768.0f);
+        if (told) EXPECT_LE(worst, 1.0f) << "the largest difference, in steps of the 16-bit samples";
+        else EXPECT_GT(worst, 10.0f) << "the tune's vibrato does not show the phase: the test proves nothing";
+    }
 }
 
 // Instances share nothing: made together, run one after the other with other
