@@ -21,7 +21,7 @@
 #include "files/instrument_file.h"
 #include "files/midi_file.h"
 #include "files/wav_file.h"
-#include "midi/notes.h"
+#include "engine/notes.h"
 
 namespace {
 
@@ -214,16 +214,19 @@ int main(int argc, char** argv) {
         std::raise(interrupted);
     };
 
+    // Up to the last event, in buffers of 1024 frames with the events that
+    // fall inside them; the last events act after the last buffer.
+    std::vector<block_event> inside;
     for (size_t next = 0; next < played.size();) {
-        while (pos < played[next].sample) {
-            const int n = int(std::min<int64_t>(1024, played[next].sample - pos));
-            streamcallback(nullptr, buf, 2 * n, 0);
-            if (!out.write(buf, size_t(n), &error)) fail(error);
-            pos += n;
-            shown.update(pos);
-            stop_if_interrupted();
-        }
-        for (; next < played.size() && played[next].sample <= pos; ++next) addData(played[next].message);
+        const int n = int(std::min<int64_t>(1024, last_event - pos));
+        inside.clear();
+        for (; next < played.size() && (played[next].sample < pos + n || n == 0); ++next)
+            inside.push_back({uint32_t(played[next].sample - pos), played[next].message});
+        the_engine.render(buf, n, inside);
+        if (!out.write(buf, size_t(n), &error)) fail(error);
+        pos += n;
+        shown.update(pos);
+        stop_if_interrupted();
     }
     // After the last event: until no voice is active, at most the tail.
     for (int64_t left = std::min(tail, MAX_SAMPLES - pos); left > 0;) {

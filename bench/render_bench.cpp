@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "engine/engine.h"
-#include "midi/notes.h"
+#include "engine/notes.h"
 #include "tests/oracle.h"
 
 namespace {

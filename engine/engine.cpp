@@ -1,6 +1,7 @@
 #include "engine/engine.h"
 #include "engine/osc_kernels.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <type_traits>
@@ -136,6 +137,30 @@ synth_engine::synth_engine(float r) : rate(r), scratch_(new_render_scratch()) {
     reset();
 }
 synth_engine::~synth_engine() { delete_render_scratch(scratch_); }
+
+namespace {
+
+template <class Sample>
+void render_block(synth_engine& e, Sample* out, int n, std::span<const block_event> events) {
+    int done = 0;
+    for (const block_event& ev : events) {
+        const int at = ev.frame < uint32_t(n) ? std::max(int(ev.frame), done) : n;
+        if (at > done) e.render(out + done, at - done);
+        done = at;
+        e.midi(ev.message);
+    }
+    if (n > done) e.render(out + done, n - done);
+}
+
+} // namespace
+
+void synth_engine::render(float* out, int n, std::span<const block_event> events) {
+    render_block(*this, out, n, events);
+}
+
+void synth_engine::render(int16_t* out, int n, std::span<const block_event> events) {
+    render_block(*this, out, n, events);
+}
 
 void synth_engine::set_rate(float r) {
     rate = i1.rate = i2.rate = r;

@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <span>
 
 #include "engine/params.h"
 #include "engine/shared.h"
@@ -89,6 +90,12 @@ constexpr int LENGTH_RATE = 44100;
 // below 1 (a fade that is off) stay as they are.
 int length_at_rate(int len, float rate);
 
+// A MIDI short message (engine/midi_message.h) at a frame of a block.
+struct block_event {
+    uint32_t frame;
+    unsigned long message;
+};
+
 struct render_scratch; // the renderer's working space (render.cpp)
 render_scratch* new_render_scratch();
 void delete_render_scratch(render_scratch* s);
@@ -128,7 +135,15 @@ public:
     // 0 when none was active.
     int render_until_silent(int16_t* out, int n);
 
-    // A MIDI short message, packed as addData takes it (midi/notes.h).
+    // The door for a block and its events: renders n frames with the MIDI
+    // messages that fall inside them, each taking effect from its own frame
+    // on. Events come in order of frame; one whose frame lies before the
+    // previous one's acts at that one's frame, one at or past n after the
+    // block's last frame.
+    void render(float* out, int n, std::span<const block_event> events);
+    void render(int16_t* out, int n, std::span<const block_event> events);
+
+    // A MIDI short message, packed (engine/midi_message.h), acting now.
     void midi(unsigned long message);
 
     // A parameter by number (engine/params.h), in the units of its kind:

@@ -5,7 +5,7 @@
 #include <limits>
 
 #include "engine/engine.h"
-#include "midi/notes.h"
+#include "engine/notes.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "midi/midi_input.h"
 
-#include "midi/notes.h"
+#include "engine/notes.h"
 
 unsigned int midi_devnum = 0;
 HMIDIIN device = nullptr;

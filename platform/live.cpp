@@ -25,7 +25,7 @@
 #include "platform/fsound.h"
 #include "platform/host.h"
 #include "platform/timed_messages.h"
-#include "midi/notes.h"
+#include "engine/notes.h"
 #include "platform/winmidi.h"
 
 int64_t monotonic_ns() noexcept {
@@ -73,17 +73,24 @@ int jack_process(jack_nframes_t n, void* arg) {
     float* right = static_cast<float*>(jack_port_get_buffer(j->out[1], n));
     void* midi = jack_port_get_buffer(j->midi_in, n);
     const uint32_t count = jack_midi_get_event_count(midi);
-    jack_nframes_t done = 0;
+    // The cycle and its messages through the engine's door, in batches.
+    constexpr uint32_t BATCH = 256;
+    block_event batch[BATCH];
+    uint32_t taken = 0;
+    jack_nframes_t from = 0;
     for (uint32_t k = 0; k < count; ++k) {
         jack_midi_event_t ev;
-        if (jack_midi_event_get(&ev, midi, k) != 0) continue;
-        const jack_nframes_t at = std::min(std::max(ev.time, done), n);
-        if (at > done) j->engine->render(left + done, int(at - done));
-        done = at;
         unsigned long packed;
-        if (pack_short_message(ev.buffer, ev.size, &packed)) j->engine->midi(packed);
+        if (jack_midi_event_get(&ev, midi, k) != 0 || !pack_short_message(ev.buffer, ev.size, &packed)) continue;
+        const jack_nframes_t at = std::min(std::max(ev.time, from), n);
+        if (taken == BATCH) {
+            j->engine->render(left + from, int(at - from), std::span(batch, taken));
+            from = at;
+            taken = 0;
+        }
+        batch[taken++] = {at - from, packed};
     }
-    if (n > done) j->engine->render(left + done, int(n - done));
+    j->engine->render(left + from, int(n - from), std::span(batch, taken));
     std::memcpy(right, left, sizeof(float) * n);
     return 0;
 }

@@ -6,7 +6,7 @@
 // into it runs inside try/catch with std::cerr silenced. The handle
 // functions run on the GUI thread (a mutex keeps stray callers out); only
 // on_message runs on the MIDI library's thread.
-#include "midi/notes.h"
+#include "engine/notes.h"
 #include "platform/winmidi.h"
 
 #include <rtmidi/RtMidi.h>

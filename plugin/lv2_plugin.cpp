@@ -1,7 +1,7 @@
 // The synthesizer as an LV2 instrument: one MIDI input, the mono sum on two
 // audio outputs, and one control port per parameter of the parameter table
 // (ports 3 onwards, in the table's order). Each MIDI event acts at its own
-// frame: run() renders up to it, hands it to the engine and goes on.
+// frame: run() hands the block and its events to the engine's door.
 //
 // Lengths follow the host's rate as the engine's rule has them. The host's
 // transport reaches the plugin as time:Position objects on the same input:
@@ -19,10 +19,11 @@
 
 #include <cmath>
 #include <cstring>
+#include <span>
 #include <new>
 
 #include "engine/engine.h"
-#include "midi/notes.h"
+#include "engine/notes.h"
 #include "plugin/ports.h"
 
 namespace {
@@ -55,10 +56,6 @@ struct synth_plugin {
         }
     }
 
-    void render(uint32_t from, uint32_t to) {
-        if (to > from && out[0]) engine.render(out[0] + from, int(to - from));
-    }
-
     // An atom's number, when it is one.
     bool number(const LV2_Atom* a, double* v) const {
         if (!a) return false;
@@ -84,29 +81,35 @@ struct synth_plugin {
 
     void run(uint32_t frames) {
         take_controls();
-        uint32_t done = 0;
+        // MIDI messages go to the engine's door in batches; a position ends
+        // a batch, so that it acts at its own frame too.
+        constexpr int BATCH = 256;
+        block_event batch[BATCH];
+        int count = 0;
+        uint32_t from = 0;
+        auto render_to = [&](uint32_t to) {
+            if (out[0]) engine.render(out[0] + from, int(to - from), std::span(batch, size_t(count)));
+            else for (int k = 0; k < count; ++k) engine.midi(batch[k].message);
+            from = to;
+            count = 0;
+        };
         if (midi_in) {
             LV2_ATOM_SEQUENCE_FOREACH(midi_in, ev) {
-                const bool object = ev->body.type == urid.object || ev->body.type == urid.blank;
-                if (ev->body.type != midi_event && !object) continue;
-                int64_t at = ev->time.frames;
-                if (at < int64_t(done)) at = done; // out of order: as soon as possible
-                if (at > int64_t(frames)) at = frames;
-                render(done, uint32_t(at));
-                done = uint32_t(at);
-                if (object) {
+                const int64_t t = ev->time.frames;
+                const uint32_t at = t < int64_t(from) ? from : t > int64_t(frames) ? frames : uint32_t(t);
+                if (ev->body.type == midi_event) {
+                    unsigned long packed;
+                    if (!pack_short_message(reinterpret_cast<const uint8_t*>(ev + 1), ev->body.size, &packed))
+                        continue;
+                    if (count == BATCH) render_to(at);
+                    batch[count++] = {at - from, packed};
+                } else if (ev->body.type == urid.object || ev->body.type == urid.blank) {
+                    render_to(at);
                     position(reinterpret_cast<const LV2_Atom_Object*>(&ev->body));
-                    continue;
                 }
-                // Whole three-byte messages only; the engine takes the note
-                // messages of its channel among them.
-                unsigned long packed;
-                if (ev->body.size == 3 &&
-                    pack_short_message(reinterpret_cast<const uint8_t*>(ev + 1), 3, &packed))
-                    engine.midi(packed);
             }
         }
-        render(done, frames);
+        render_to(frames);
         if (out[1] && out[0] && out[1] != out[0])
             std::memcpy(out[1], out[0], sizeof(float) * frames);
         else if (out[1] && !out[0])

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "engine/engine.h"
-#include "midi/notes.h"
+#include "engine/notes.h"
 
 class EngineTest : public ::testing::Test {
 protected:

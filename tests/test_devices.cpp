@@ -22,7 +22,7 @@
 #include "captured_output.h"
 #include "engine/engine.h"
 #include "midi/midi_input.h"
-#include "midi/notes.h"
+#include "engine/notes.h"
 #include "platform/block_feed.h"
 #include "platform/fsound.h"
 #include "platform/msgbox.h"

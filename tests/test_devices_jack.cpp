@@ -16,7 +16,7 @@
 #include "engine/engine.h"
 #include "jack_harness.h"
 #include "midi/midi_input.h"
-#include "midi/notes.h"
+#include "engine/notes.h"
 #include "platform/fsound.h"
 #include "platform/host.h"
 #include "platform/live.h"

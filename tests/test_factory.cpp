@@ -16,7 +16,7 @@
 #include "factory/measure.h"
 #include "files/instrument_file.h"
 #include "files/midi_file.h"
-#include "midi/notes.h"
+#include "engine/notes.h"
 
 namespace fs = std::filesystem;
 

@@ -21,7 +21,7 @@
 
 #include "engine/engine.h"
 #include "jack_harness.h"
-#include "midi/notes.h"
+#include "engine/notes.h"
 
 extern char** environ;
 

@@ -24,7 +24,7 @@
 #include "files/instrument_file.h"
 #include "files/midi_file.h"
 #include "files/wav_file.h"
-#include "midi/notes.h"
+#include "engine/notes.h"
 #include "tests/midi_builder.h"
 #include "tests/oracle.h"
 

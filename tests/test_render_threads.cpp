@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "engine/engine.h"
-#include "midi/notes.h"
+#include "engine/notes.h"
 #include "panel/callbacks.h"
 
 TEST(RenderThreads, BuffersStayValidWhileEverythingMoves) {

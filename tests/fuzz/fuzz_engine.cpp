@@ -11,7 +11,7 @@
 #include <iterator>
 
 #include "files/instrument_file.h"
-#include "midi/notes.h"
+#include "engine/notes.h"
 #include "tests/fuzz/fuzz_support.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <cstdlib>
 
 #include "files/instrument_file.h"
-#include "midi/notes.h"
+#include "engine/notes.h"
 #include "tests/fuzz/fuzz_support.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "files/midi_file.h"
-#include "midi/notes.h"
+#include "engine/notes.h"
 #include "tests/fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -1,4 +1,4 @@
-#include "midi/notes.h"
+#include "engine/notes.h"
 
 #include "engine/engine.h"
 

@@ -1,7 +1,7 @@
 // Note events: one MIDI short message in, note state out.
 #pragma once
 
-#include <cstddef>
+#include "engine/midi_message.h"
 
 // A short message packed as the MIDI input delivers it: status byte in bits
 // 0-7, first data byte in bits 8-15, second in bits 16-23.
@@ -18,15 +18,3 @@ int note_level(int velocity);
 
 // Share t of the upper instrument in the fade modes, 0..1.
 double fade_share(int note, int fade_lo, int fade_hi);
-
-// Packs a short message of 1 to 3 bytes as addData (and MIM_DATA) takes it:
-// status byte in bits 0-7, data bytes in bits 8-15 and 16-23. False for
-// anything else (empty, no status byte, system-exclusive, a data byte above
-// 127, longer than 3 bytes).
-bool pack_short_message(const unsigned char* bytes, size_t n, unsigned long* packed);
-
-// Packs a short message the way addData expects it.
-constexpr unsigned long short_message(int status, int data1, int data2) {
-    return (unsigned long)(status & 0xFF) | (unsigned long)(data1 & 0xFF) << 8 |
-           (unsigned long)(data2 & 0xFF) << 16;
-}
