@@ -126,6 +126,7 @@ int main(int argc, char** argv) {
     const std::string dir = argv[1], binary = argv[2];
     const std::string prefixes =
         "@prefix doap: <http://usefulinc.com/ns/doap#> .\n"
+        "@prefix foaf: <http://xmlns.com/foaf/0.1/> .\n"
         "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
         "@prefix rdf: <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .\n"
         "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
@@ -149,6 +150,14 @@ int main(int argc, char** argv) {
         << "    a lv2:Plugin , lv2:InstrumentPlugin ;\n"
         << "    doap:name \"synth\" ;\n"
         << "    doap:license <http://opensource.org/licenses/isc> ;\n"
+        << "    doap:homepage <" SYNTH_HOMEPAGE "> ;\n"
+        << "    doap:maintainer [\n"
+        << "        foaf:name " << quoted(SYNTH_MAINTAINER_NAME) << " ;\n"
+        << "        foaf:mbox <mailto:" SYNTH_MAINTAINER_MAIL "> ;\n"
+        << "        foaf:homepage <" SYNTH_HOMEPAGE ">\n"
+        << "    ] ;\n"
+        << "    lv2:minorVersion " << SYNTH_VERSION_MINOR << " ;\n"
+        << "    lv2:microVersion " << SYNTH_VERSION_MICRO << " ;\n"
         << "    rdfs:comment \"An additive synthesizer of two instruments, ten oscillators each, "
            "layered by a keyboard mode.\" ;\n"
         << "    lv2:requiredFeature urid:map ;\n"
