@@ -147,7 +147,7 @@ int main(int argc, char** argv) {
         ttl << "<#" << g[0] << ">\n    a pg:Group ;\n    lv2:symbol " << quoted(g[0])
             << " ;\n    rdfs:label " << quoted(g[1]) << " .\n\n";
     ttl << "<" SYNTH_LV2_URI ">\n"
-        << "    a lv2:Plugin , lv2:InstrumentPlugin ;\n"
+        << "    a lv2:Plugin , lv2:InstrumentPlugin , doap:Project ;\n"
         << "    doap:name \"synth\" ;\n"
         << "    doap:license <http://opensource.org/licenses/isc> ;\n"
         << "    doap:homepage <" SYNTH_HOMEPAGE "> ;\n"
