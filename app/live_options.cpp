@@ -9,10 +9,6 @@
 
 #include "app/setting_options.h"
 
-#ifndef SYNTH_VERSION
-#define SYNTH_VERSION "1.1"
-#endif
-
 live_options::live_options() { start_settings(setting); }
 
 std::string live_usage() {

@@ -162,7 +162,7 @@ int main(int argc, char** argv) {
     if (install_allegro(SYSTEM_AUTODETECT, &errno, atexit) != 0) {
         std::fprintf(stderr, "synth: no display to show the panel on%s%s (--no-gui plays without one)\n",
                      allegro_error[0] ? ": " : "", allegro_error);
-        return 0;
+        return 1; // a launcher must not take this for the panel having run
     }
     install_keyboard();
     install_timer(); // rest() needs it to sleep at all

@@ -32,6 +32,7 @@ const char* const USAGE =
     "  --tail S         the most seconds rendered after the last event (default 10)\n"
     "  --rate N         samples per second, 8000 to 192000 (default 44100)\n"
     "  --quiet          no progress display\n"
+    "  --help, --version\n"
     "An OUTPUT.wav of - writes the WAV file to standard output.\n"
     "the settings both instruments share:\n";
 
@@ -60,12 +61,12 @@ const char* file_name(const char* option, const char* text) {
 
 options parse(int argc, char** argv) {
     // A setting's option returns SETTING + its kind.
-    enum { I1 = 256, I2, TAIL, RATE, QUIET, HELP, SETTING };
+    enum { I1 = 256, I2, TAIL, RATE, QUIET, HELP, VERSION, SETTING };
     std::vector<option> longs = {
         {"i1", required_argument, nullptr, I1}, {"i2", required_argument, nullptr, I2},
         {"tail", required_argument, nullptr, TAIL}, {"rate", required_argument, nullptr, RATE},
-        {"quiet", no_argument, nullptr, QUIET},
-        {"help", no_argument, nullptr, HELP}};
+        {"quiet", no_argument, nullptr, QUIET}, {"help", no_argument, nullptr, HELP},
+        {"version", no_argument, nullptr, VERSION}};
     add_setting_options(longs, SETTING);
     options o;
     opterr = 0;
@@ -98,6 +99,7 @@ options parse(int argc, char** argv) {
             std::fputs(USAGE, stdout);
             std::fputs(settings_usage().c_str(), stdout);
             std::exit(0);
+        case VERSION: std::printf("synth-render %s\n", SYNTH_VERSION); std::exit(0);
         default: usage_error(option_complaint(c, argv));
         }
     }

@@ -126,6 +126,7 @@ int main(int argc, char** argv) {
     const std::string dir = argv[1], binary = argv[2];
     const std::string prefixes =
         "@prefix doap: <http://usefulinc.com/ns/doap#> .\n"
+        "@prefix foaf: <http://xmlns.com/foaf/0.1/> .\n"
         "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
         "@prefix rdf: <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .\n"
         "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
@@ -147,9 +148,17 @@ int main(int argc, char** argv) {
         ttl << "<#" << g[0] << ">\n    a pg:Group ;\n    lv2:symbol " << quoted(g[0])
             << " ;\n    rdfs:label " << quoted(g[1]) << " .\n\n";
     ttl << "<" SYNTH_LV2_URI ">\n"
-        << "    a lv2:Plugin , lv2:InstrumentPlugin ;\n"
+        << "    a lv2:Plugin , lv2:InstrumentPlugin , doap:Project ;\n"
         << "    doap:name \"synth\" ;\n"
         << "    doap:license <http://opensource.org/licenses/isc> ;\n"
+        << "    doap:homepage <" SYNTH_HOMEPAGE "> ;\n"
+        << "    doap:maintainer [\n"
+        << "        foaf:name " << quoted(SYNTH_MAINTAINER_NAME) << " ;\n"
+        << "        foaf:mbox <mailto:" SYNTH_MAINTAINER_MAIL "> ;\n"
+        << "        foaf:homepage <" SYNTH_HOMEPAGE ">\n"
+        << "    ] ;\n"
+        << "    lv2:minorVersion " << SYNTH_VERSION_MINOR << " ;\n"
+        << "    lv2:microVersion " << SYNTH_VERSION_MICRO << " ;\n"
         << "    rdfs:comment \"An additive synthesizer of two instruments, ten oscillators each, "
            "layered by a keyboard mode.\" ;\n"
         << "    lv2:requiredFeature urid:map ;\n"

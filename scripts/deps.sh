@@ -12,7 +12,8 @@ packages=(
   liblilv-dev lilv-utils jalv sordi
   # tests: the fuzz targets (clang with its libFuzzer)
   clang libclang-rt-dev
-  # running on a desktop: the message box
+  # running on a desktop: the message box (xmessage); the panel's test
+  # waits for its X server with xdpyinfo
   x11-utils
   # tests: a JACK server with a dummy back-end, an X server and input events
   jackd2 xvfb xdotool imagemagick x11-apps
@@ -21,6 +22,9 @@ packages=(
   # installing and packaging: manual pages compressed and checked, the
   # desktop entry validated, the Debian package's library dependencies
   gzip groff-base man-db desktop-file-utils dpkg-dev file
+  # the Debian package judged as Debian's maintainers judge it; the version
+  # and the source's time
+  lintian git
 )
 
 missing=()

@@ -19,7 +19,8 @@ check() {
   for f in bin/synth bin/synth-render share/synth/synth.bmp share/synth/demo.mid \
            share/applications/synth.desktop share/icons/hicolor/scalable/apps/synth.svg \
            share/man/man1/synth.1.gz share/man/man1/synth-render.1.gz \
-           share/doc/synth/README.md share/doc/synth/instruments.md \
+           share/doc/synth/README.md.gz share/doc/synth/instruments.md.gz share/doc/synth/copyright \
+           share/doc/synth/changelog.gz share/doc/synth/changelog.Debian.gz \
            lib/lv2/synth.lv2/synth.so lib/lv2/synth.lv2/manifest.ttl lib/lv2/synth.lv2/presets.ttl; do
     [ -f "$root/$f" ] || fail "$root/$f was not installed"
   done

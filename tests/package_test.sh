@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# The Debian package: cpack makes it from the build folder, its control data
-# declares the libraries the programs are linked with, apt can satisfy every
-# dependency, and once installed its synth-render plays the installed tune
+# The Debian package: cpack makes it from the build folder, the same bytes
+# each time; lintian finds no error and no warning in it; its control data
+# declares the libraries the programs are linked with and asks for nothing
+# graphical; apt can satisfy every dependency; once installed every part
+# tells the package's version, and its synth-render plays the installed tune
 # with installed factory instruments. On CI (CI=true, as root, a machine of
 # its own) the package is installed into the machine with apt and removed
 # again; elsewhere into a scratch root, so that a shared machine is left alone.
@@ -17,6 +19,15 @@ export DEBIAN_FRONTEND=noninteractive
 (cd "$build" && cpack -G DEB -B "$work/out") >"$work/log" 2>&1 || { cat "$work/log"; fail "cpack failed"; }
 deb=$(find "$work/out" -maxdepth 1 -name 'synth_*.deb')
 [ -n "$deb" ] || fail "cpack made no synth_*.deb"
+(cd "$build" && cpack -G DEB -B "$work/again") >"$work/log" 2>&1 || { cat "$work/log"; fail "cpack failed"; }
+cmp -s "$deb" "$work/again/$(basename "$deb")" || fail "two cpack runs on one build made different packages"
+rm -rf "$work/again"
+
+command -v lintian >/dev/null || fail "lintian is not installed (scripts/deps.sh installs it)"
+lintian --pedantic --fail-on error,warning "$deb" >"$work/lintian" 2>"$work/log" ||
+  { cat "$work/lintian" "$work/log"; fail "lintian: errors or warnings"; }
+[ ! -s "$work/lintian" ] || { echo "package_test: lintian, informational:"; cat "$work/lintian"; }
+[ -z "$(dpkg-deb -f "$deb" Recommends)" ] || fail "the package recommends $(dpkg-deb -f "$deb" Recommends)"
 [ "$(dpkg-deb -f "$deb" Package)" = synth ] || fail "the package is not called synth"
 depends=$(dpkg-deb -f "$deb" Depends)
 for lib in libc6 libstdc++6 liballegro4.4 libportaudio2 librtmidi6 libjack-jackd2-0 libsndfile1; do
@@ -43,6 +54,24 @@ dpkg --root="${root:-/}" -s synth | grep -q '^Status: install ok installed' || f
 for f in /usr/bin/synth /usr/bin/synth-render /usr/share/synth/synth.bmp /usr/share/applications/synth.desktop \
          /usr/share/man/man1/synth.1.gz /usr/share/icons/hicolor/scalable/apps/synth.svg; do
   dpkg --root="${root:-/}" -L synth | grep -qx "$f" || fail "the package does not hold $f"
+done
+
+# One version everywhere: the package's without its Debian revision.
+version=$(dpkg-deb -f "$deb" Version)
+version=${version%%-*}
+IFS=. read -r _ minor micro <<<"$version"
+while IFS='|' read -r what text want; do
+  grep -qF -- "$want" <<<"$text" || fail "$what does not tell version $version: $text"
+done <<TOLD
+synth --version|$("$root/usr/bin/synth" --version)|synth $version
+synth-render --version|$("$root/usr/bin/synth-render" --version)|synth-render $version
+synth(1)|$(zcat "$root/usr/share/man/man1/synth.1.gz" | head -1)|"synth $version"
+synth-render(1)|$(zcat "$root/usr/share/man/man1/synth-render.1.gz" | head -1)|"synth $version"
+the plugin|$(grep -o 'lv2:m[a-z]*Version [0-9]*' "$root/usr/lib/lv2/synth.lv2/synth.ttl" | tr '\n' ' ')|lv2:minorVersion $minor lv2:microVersion $micro
+TOLD
+for page in synth synth-render; do
+  zcat "$root/usr/share/man/man1/$page.1.gz" | head -1 | grep -qE '^\.TH [A-Z-]+ 1 "[0-9]{4}-[0-9]{2}-[0-9]{2}"' ||
+    fail "$page(1) has no date"
 done
 
 share=$root/usr/share/synth

@@ -41,10 +41,10 @@ check() { # description, then a command that succeeds when the check holds
   if "$@"; then echo "ok    $what"; else echo "FAIL  $what"; failures=$((failures + 1)); fi
 }
 
-# --- No display at all: a message on stderr and status 0.
+# --- No display at all: a message on stderr and status 1.
 (cd "$work" && env -u DISPLAY ASAN_OPTIONS=detect_leaks=0 "$synth" >no-display.out 2>no-display.err)
 status=$?
-check "without a display the program ends with status 0" test $status -eq 0
+check "without a display the program ends with status 1" test $status -eq 1
 check "without a display it says so on stderr" grep -qi "display" "$work/no-display.err"
 
 # --- An X server of our own, on the first free display of :90..:99.
