@@ -6,9 +6,10 @@
 
 namespace {
 
-// The names an enumeration takes on a command line.
+// The names an enumeration takes on a command line (the panel's captions of
+// the layering modes have spaces and dots).
 const char* const* option_names(int kind) {
-    return kind == K_MODE ? layering_options : nullptr;
+    return kind == K_MODE ? layering_options : param_kinds[kind].labels;
 }
 
 int lowest_number(const param_kind& k) { return int(k.lo) + (k.zero_name ? 1 : 0); }
@@ -41,10 +42,14 @@ bool parse_setting(int kind, const char* text, int* value, std::string* why) {
         *value = int(v);
         return true;
     }
-    if (why)
+    if (why) {
+        std::string names;
+        if (const char* const* n = option_names(kind))
+            for (int v = int(k.lo); v <= int(k.hi); ++v) names += std::string(v == int(k.lo) ? " or " : ", ") + n[v - int(k.lo)];
         *why = std::string("--") + k.option + " takes a whole number from " + std::to_string(lo) +
-               " to " + std::to_string(hi) + (k.zero_name ? std::string(" or ") + k.zero_name : "") +
+               " to " + std::to_string(hi) + (k.zero_name ? std::string(" or ") + k.zero_name : "") + names +
                ", not \"" + text + "\"";
+    }
     return false;
 }
 
@@ -62,7 +67,9 @@ std::string settings_usage() {
             for (int v = int(k.lo); v <= int(k.hi); ++v) line += std::string(" ") + names[v - int(k.lo)];
         }
         if (k.zero_name) line += std::string(", or ") + k.zero_name;
-        line += " (default " + std::to_string(int(k.start[0])) + ")\n";
+        const char* const* names = option_names(kind);
+        line += " (default " + (names ? std::string(names[int(k.start[0] - k.lo)]) : std::to_string(int(k.start[0]))) +
+                ")\n";
         u += line;
     }
     return u;

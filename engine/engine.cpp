@@ -96,6 +96,8 @@ shared<int>* global_field(synth_engine& e, int kind) {
     case K_FADE2: return &e.fade2;
     case K_TRANSPOSE: return &e.transpose;
     case K_CHANNEL: return &e.channel;
+    case K_BEND_RANGE: return &e.bend_range;
+    case K_CONTROLLERS: return &e.controllers;
     default: return nullptr;
     }
 }
@@ -129,6 +131,7 @@ void instrument_defaults(instrument& in, int n) {
         in.fadecount[n] = 0;
     }
     in.starts.clear();
+    in.hush = false;
     compute_oscsteps(in);
 }
 
@@ -162,6 +165,12 @@ void synth_engine::render(int16_t* out, int n, std::span<const block_event> even
     render_block(*this, out, n, events);
 }
 
+double synth_engine::bend_factor() const {
+    const int b = bend;
+    if (b == 8192 || !controllers) return 1.0;
+    return std::pow(2.0, double(b - 8192) / 8192.0 * double(bend_range) / 12.0);
+}
+
 void synth_engine::set_rate(float r) {
     rate = i1.rate = i2.rate = r;
     compute_oscsteps(i1);
@@ -186,6 +195,9 @@ void synth_engine::reset() {
     instrument_defaults(i1, 1);
     instrument_defaults(i2, 2);
     for (auto& k : noteon) k = 0;
+    for (auto& s : sustained) s = false;
+    bend = 8192;
+    pedal = false;
     for (int kind = OSCILLATOR_KINDS + ENVELOPE_KINDS; kind < KINDS; ++kind)
         *global_field(*this, kind) = int(param_kinds[kind].start[0]);
     oscvibrato = 0.0;

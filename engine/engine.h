@@ -79,6 +79,7 @@ struct instrument {
     int fadecount[NOTES];               // per note: fade countdown, negative = no fade
     shared<int> fadelen;                // samples, -1 = no fade
     note_starts starts;                 // note-ons waiting for the renderer
+    std::atomic<bool> hush{false};      // all sound off: every voice stops before the next start
     float rate = 44100.0f;              // output samples per second, for the phase steps and lengths
 };
 
@@ -163,6 +164,14 @@ public:
     shared<int> fade1{50};
     shared<int> fade2{90};
     shared<int> channel{1};             // 1..16 that channel alone, 0 every channel
+    shared<int> bend_range{2};          // semitones at full pitch bend
+    shared<int> controllers{1};         // 1: pedal, bend and panic messages count; 0: notes alone
+    shared<int> bend{8192};             // the pitch wheel, 0..16383, 8192 the centre
+    shared<bool> pedal{false};          // the sustain pedal is down
+    shared<bool> sustained[MIDI_NOTES]; // released keys the pedal holds
+    // The factor on every pitch: 1 at the centre of the wheel (or with
+    // controllers off), else 2^((bend - 8192) / 8192 * bend_range / 12).
+    double bend_factor() const;
     double oscvibrato = 0.0;            // audio thread only
     uint32_t rng = 1;                   // the noise generator, audio thread only
     float rate;                         // output samples per second (set_rate)

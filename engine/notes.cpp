@@ -17,6 +17,47 @@ namespace {
 
 void start(instrument& in, int note, int level) { in.starts.post(note, level, in.fadelen); }
 
+// A key goes up: released now, or held by the sustain pedal until it rises.
+void key_up(synth_engine& e, int note) {
+    if (e.pedal && e.noteon[note] != 0) e.sustained[note] = true;
+    else e.noteon[note] = 0;
+}
+
+void pedal_up(synth_engine& e) {
+    e.pedal = false;
+    for (int note = 0; note < MIDI_NOTES; ++note)
+        if (e.sustained[note]) {
+            e.sustained[note] = false;
+            e.noteon[note] = 0;
+        }
+}
+
+// Sustain pedal, all sound off, reset all controllers, all notes off; other
+// controllers (volume, pan, banks...) change nothing.
+void controller(synth_engine& e, int number, int value) {
+    switch (number) {
+    case 64:
+        if (value >= 64) e.pedal = true;
+        else if (e.pedal) pedal_up(e);
+        break;
+    case 120:
+        for (instrument* in : {&e.i1, &e.i2}) {
+            in->starts.clear();
+            in->hush.store(true, std::memory_order_relaxed);
+        }
+        break;
+    case 121:
+        e.bend = 8192;
+        if (e.pedal) pedal_up(e);
+        break;
+    case 123:
+        for (int note = 0; note < MIDI_NOTES; ++note)
+            if (e.noteon[note] != 0) key_up(e, note);
+        break;
+    default: break;
+    }
+}
+
 } // namespace
 
 void addData(synth_engine& e, unsigned long message) {
@@ -27,13 +68,29 @@ void addData(synth_engine& e, unsigned long message) {
 
     const int ch = e.channel;
     if (ch != 0 && (status & 0x0F) != ch - 1) return;
-    // A note-off releases the key like a note-on with velocity 0.
-    if ((status & 0xF0) == 0x80) {
-        e.noteon[note] = 0;
+    const bool controllers = e.controllers != 0;
+    if (!controllers && e.pedal) pedal_up(e); // switched off with the pedal down
+    switch (status & 0xF0) {
+    case 0x80: // a note-off releases the key like a note-on with velocity 0
+        if (controllers) key_up(e, note);
+        else e.noteon[note] = 0;
+        return;
+    case 0x90: break;
+    case 0xB0:
+        if (controllers) controller(e, note, vel);
+        return;
+    case 0xE0:
+        if (controllers) e.bend = note | vel << 7;
+        return;
+    default: return;
+    }
+
+    if (vel == 0) {
+        if (controllers) key_up(e, note);
+        else e.noteon[note] = 0;
         return;
     }
-    if ((status & 0xF0) != 0x90) return;
-
+    e.sustained[note] = false;
     e.noteon[note] = vel;
     const int L = note_level(vel);
     if (L == 0) return;
@@ -62,9 +119,17 @@ void addData(unsigned long message) { addData(the_engine, message); }
 
 void synth_engine::midi(unsigned long message) { addData(*this, message); }
 
+int short_message_length(unsigned char status) {
+    if (status < 0x80 || status == 0xF0 || status == 0xF7) return 0;
+    if (status < 0xF0) return (status & 0xE0) == 0xC0 ? 2 : 3; // program change, channel pressure: 2
+    if (status == 0xF1 || status == 0xF3) return 2;
+    return status == 0xF2 ? 3 : 1;
+}
+
 bool pack_short_message(const unsigned char* bytes, size_t n, unsigned long* packed) {
     if (!bytes || n < 1 || n > 3) return false;
-    if (!(bytes[0] & 0x80) || bytes[0] == 0xF0 || bytes[0] == 0xF7) return false;
+    const int length = short_message_length(bytes[0]);
+    if (length == 0 || n < size_t(length)) return false;
     unsigned long v = bytes[0];
     for (size_t k = 1; k < n; ++k) {
         if (bytes[k] & 0x80) return false;

@@ -9,7 +9,7 @@
 //
 // Parameters are numbered 0 .. PARAM_COUNT - 1: instrument 1's 46, then
 // instrument 2's 46 (the oscillator kinds ten times each, oscillator by
-// oscillator within a kind, then the envelope kinds), then the six settings
+// oscillator within a kind, then the envelope kinds), then the eight settings
 // shared by both instruments.
 #pragma once
 
@@ -31,6 +31,7 @@ inline constexpr const char* const layering_captions[LAYERINGS] = {"instr 1", "i
                                                    "inv. split", "fade", "inv. fade"};
 inline constexpr const char* const layering_options[LAYERINGS] = {"instr1", "instr2", "split",
                                                   "inv-split", "fade", "inv-fade"};
+inline constexpr const char* const off_on[2] = {"off", "on"};
 
 enum class param_scope { oscillator, envelope, global };
 
@@ -64,7 +65,7 @@ struct param_kind {
 
 constexpr int OSCILLATOR_KINDS = 4;  // vol, frq, wav, vib: the panel's column order
 constexpr int ENVELOPE_KINDS = 6;    // attacklen, attack, decaylen, decay, releaselen, fadelen
-constexpr int GLOBAL_KINDS = 6;      // mode, splitkey, fade1, fade2, transpose, channel
+constexpr int GLOBAL_KINDS = 8;      // mode, splitkey, fade1, fade2, transpose, channel, bend_range, controllers
 constexpr int KINDS = OSCILLATOR_KINDS + ENVELOPE_KINDS + GLOBAL_KINDS;
 constexpr int INSTRUMENT_PARAMS = OSCILLATOR_KINDS * 10 + ENVELOPE_KINDS;
 constexpr int PARAM_COUNT = 2 * INSTRUMENT_PARAMS + GLOBAL_KINDS;
@@ -73,9 +74,9 @@ constexpr int PARAM_COUNT = 2 * INSTRUMENT_PARAMS + GLOBAL_KINDS;
 enum kind_id : int {
     K_VOL, K_FRQ, K_WAV, K_VIB,
     K_ATTACKLEN, K_ATTACK, K_DECAYLEN, K_DECAY, K_RELEASELEN, K_FADELEN,
-    K_MODE, K_SPLITKEY, K_FADE1, K_FADE2, K_TRANSPOSE, K_CHANNEL,
+    K_MODE, K_SPLITKEY, K_FADE1, K_FADE2, K_TRANSPOSE, K_CHANNEL, K_BEND_RANGE, K_CONTROLLERS,
 };
-static_assert(K_CHANNEL + 1 == KINDS);
+static_assert(K_CONTROLLERS + 1 == KINDS);
 
 namespace param_table {
 constexpr double N = std::numeric_limits<double>::quiet_NaN(); // no such value
@@ -119,6 +120,12 @@ inline constexpr param_kind kinds[KINDS] = {
     // 0 takes every channel; 1..16 that channel alone.
     {"channel", "MIDI channel", G, true, 0, 16, nullptr, {1, 1}, N,
      0, 0, 1, 1, 0, -1, 1, false, 0, "channel", nullptr, "all"},
+    // Semitones at full pitch bend, up or down.
+    {"bend_range", "pitch-bend range", G, true, 0, 24, "semitone12TET", {2, 2}, N,
+     0, 0, 1, 1, 0, -1, 1, false, 0, "bend-range", nullptr},
+    // The sustain pedal, pitch bend and the panic messages; off: notes alone.
+    {"controllers", "pedal, bend and panic messages", G, true, 0, 1, nullptr, {1, 1}, N,
+     0, 0, 1, 1, 0, -1, 1, false, 0, "controllers", off_on},
 };
 } // namespace param_table
 

@@ -177,6 +177,8 @@ void voices_on(const instrument& I, uint64_t on[2]) {
 // Takes the posted starts, reads the parameters and runs the envelopes and
 // the time base of one instrument through n samples.
 void prepare(const synth_engine& S, instrument& I, block& B, int n) {
+    if (I.hush.exchange(false, std::memory_order_relaxed))
+        for (int note = 0; note < NOTES; ++note) I.velocity[note] = 0;
     I.starts.take([&](int note, int level, int fadelen) {
         I.velocity[note] = level;
         I.envpos[note] = 0;
@@ -214,11 +216,12 @@ void prepare(const synth_engine& S, instrument& I, block& B, int n) {
 
     B.noises = 0;
     double step[OSCILLATORS], ph[OSCILLATORS];
+    const double bend = S.bend_factor(); // 1 at the centre: the steps as they are
     for (int k = 0; k < OSCILLATORS; ++k) {
         B.vol[k] = I.vol[k];
         B.vib[k] = I.vib[k];
         int w = I.wav[k];
-        step[k] = I.oscstep[k];
+        step[k] = I.oscstep[k] * bend;
         if (!(B.vol[k] > 0.0) || w < 0 || w > 3) w = -1; // adds nothing
         if (w < 3 && step[k] == 0.0) w = -1; // a wave without a pitch is silent
         B.wav[k] = w;
@@ -376,6 +379,7 @@ namespace {
 // No voice on among the rendered notes and no start posted.
 bool silent(const instrument& I) {
     if (I.starts.any_pending()) return false;
+    // (A hush waiting here finds no voice: it is taken with the next start.)
     uint64_t on[2];
     voices_on(I, on);
     return (on[0] | on[1]) == 0;

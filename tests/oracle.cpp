@@ -2,13 +2,16 @@
 
 double oracle_render_normal(instrument* in) {
     instrument& I = *in;
+    if (I.hush.exchange(false))
+        for (int n = 0; n < NOTES; ++n) I.velocity[n] = 0;
     I.starts.take([&](int n, int level, int fadelen) {
         I.velocity[n] = level;
         I.envpos[n] = 0;
         I.fadecount[n] = fadelen;
     });
 
-    for (int k = 0; k < OSCILLATORS; ++k) I.phase[k] = I.phase[k] + I.oscstep[k];
+    const double bend = the_engine.bend_factor();
+    for (int k = 0; k < OSCILLATORS; ++k) I.phase[k] = I.phase[k] + I.oscstep[k] * bend;
 
     const int A = usable_length(I.attacklen), D = usable_length(I.decaylen),
               R = usable_length(I.releaselen);
