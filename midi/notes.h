@@ -19,7 +19,7 @@ int note_level(int velocity);
 // Share t of the upper instrument in the fade modes, 0..1.
 double fade_share(int note, int fade_lo, int fade_hi);
 
-// Packs a short message of 1 to 3 bytes as addData (and MIM_DATA) takes it:
+// Packs a short message of 1 to 3 bytes as addData takes it:
 // status byte in bits 0-7, data bytes in bits 8-15 and 16-23. False for
 // anything else (empty, no status byte, system-exclusive, a data byte above
 // 127, longer than 3 bytes).
