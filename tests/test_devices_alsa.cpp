@@ -73,26 +73,17 @@ struct numbered {
     }
 };
 
-// The device file as pairs of (left, right) values, scaled to 16-bit numbers.
-std::vector<std::pair<int, int>> played(sample_format format) {
+// The device file as (left, right) pairs, in 16-bit units.
+template <class T>
+std::vector<std::pair<int, int>> played(float scale) {
     std::ifstream in(dir + "/out.raw", std::ios::binary);
     std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::vector<int> v;
-    if (format == sample_format::int16) {
-        for (size_t i = 0; i + 2 <= bytes.size(); i += 2) {
-            int16_t s;
-            std::memcpy(&s, &bytes[i], 2);
-            v.push_back(s);
-        }
-    } else {
-        for (size_t i = 0; i + 4 <= bytes.size(); i += 4) {
-            float s;
-            std::memcpy(&s, &bytes[i], 4);
-            v.push_back(int(s * 32768.0f));
-        }
-    }
     std::vector<std::pair<int, int>> frames;
-    for (size_t i = 0; i + 1 < v.size(); i += 2) frames.push_back({v[i], v[i + 1]});
+    for (size_t i = 0; i + 2 * sizeof(T) <= bytes.size(); i += 2 * sizeof(T)) {
+        T v[2];
+        std::memcpy(v, &bytes[i], sizeof v);
+        frames.push_back({int(float(v[0]) * scale), int(float(v[1]) * scale)});
+    }
     return frames;
 }
 
@@ -118,7 +109,7 @@ TEST(AlsaOutput, BlocksPlayInOrderOnBothChannelsAndNoCallFollowsClose) {
         EXPECT_FALSE(n.wrong_length) << "a buffer of another length";
         EXPECT_FALSE(n.on_caller_thread) << "called on the caller's thread";
 
-        const std::vector<std::pair<int, int>> out = played(format.format);
+        const auto out = format.format == sample_format::int16 ? played<int16_t>(1.0f) : played<float>(32768.0f);
         size_t f = 0;
         while (f < out.size() && out[f] == std::make_pair(0, 0)) ++f; // the device's own lead-in
         ASSERT_GT(f, 0u);
