@@ -26,9 +26,9 @@
 #include "files/instrument_file.h"
 #include "panel/dialog.h"
 #include "panel/file_buttons.h"
-#include "platform/fsound.h"
 #include "platform/live.h"
 #include "platform/msgbox.h"
+#include "platform/sound_output.h"
 
 namespace {
 
@@ -195,11 +195,11 @@ int main(int argc, char** argv) {
     }
 
     // No sound output could be had at all: the musician is told, once, and
-    // the panel runs silent. The sound library's error code goes to
+    // the panel runs silent. The sound output's error code goes to
     // standard output.
     if (o.devices.audio == audio_choice::automatic && live_host()[0] == '\0') {
         MessageBoxA(nullptr, "Error", "SetOutput", 0);
-        std::printf("%d\n", FSOUND_GetError());
+        std::printf("%d\n", int(sound_error()));
         std::fflush(stdout);
     }
 

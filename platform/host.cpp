@@ -32,12 +32,3 @@ void quiet_libraries() {
         jack_set_info_function(jack_quiet);
     });
 }
-
-bool jack_server_answers() {
-    quiet_libraries();
-    jack_status_t status;
-    jack_client_t* c = jack_client_open((program_name() + "-probe").c_str(), JackNoStartServer, &status);
-    if (!c) return false;
-    jack_client_close(c);
-    return true;
-}

@@ -1,5 +1,5 @@
 // What the device layers share: the program's name as other programs see it,
-// whether a JACK server answers, and silence for the libraries' own chatter.
+// and silence for the libraries' own chatter.
 #pragma once
 
 #include <string>
@@ -11,7 +11,3 @@ const std::string& program_name();
 // Routes the error and information messages of ALSA and JACK to nowhere.
 // Safe to call any number of times; the first call does the work.
 void quiet_libraries();
-
-// True when a JACK server (or a service speaking its protocol) answers now.
-// Never starts a server.
-bool jack_server_answers();

@@ -22,11 +22,11 @@
 #include <vector>
 
 #include "engine/engine.h"
-#include "platform/fsound.h"
+#include "engine/midi_message.h"
 #include "platform/host.h"
+#include "platform/midi_sources.h"
+#include "platform/sound_output.h"
 #include "platform/timed_messages.h"
-#include "engine/notes.h"
-#include "platform/winmidi.h"
 
 int64_t monotonic_ns() noexcept {
     timespec t;
@@ -219,15 +219,16 @@ message_queue alsa_queues[MAX_SOURCES];
 std::atomic<int> alsa_queue_count{0};
 arrival_placer alsa_placer; // audio callback only
 synth_engine* alsa_engine = nullptr;
-FSOUND_STREAM* alsa_stream = nullptr;
-bool alsa_up = false;
-HMIDIIN alsa_midi[MAX_SOURCES] = {};
+sound_stream* alsa_stream = nullptr;
+midi_source* alsa_midi[MAX_SOURCES] = {};
 std::vector<std::string> alsa_midi_from;
 int alsa_period = 0;
 int alsa_rate = 0;
 
-void alsa_midi_callback(HMIDIIN, unsigned int msg, unsigned long queue, unsigned long p1, unsigned long) {
-    if (msg == MIM_DATA && queue < MAX_SOURCES) alsa_queues[queue].push({monotonic_ns(), p1});
+void alsa_midi_callback(const unsigned char* bytes, size_t size, void* queue) {
+    unsigned long packed;
+    if (pack_short_message(bytes, size, &packed))
+        static_cast<message_queue*>(queue)->push({monotonic_ns(), packed});
 }
 
 // The oldest waiting message over every source's queue, or null.
@@ -241,9 +242,8 @@ message_queue* oldest_source() {
     return best;
 }
 
-signed char alsa_callback(FSOUND_STREAM*, void* buff, int len, int) {
+void alsa_callback(void* buff, int frames, void*) {
     int16_t* out = static_cast<int16_t*>(buff);
-    const int frames = len / 2;
     synth_engine& e = *alsa_engine;
     alsa_placer.start_buffer(monotonic_ns(), frames, double(e.rate));
     int done = 0;
@@ -258,7 +258,6 @@ signed char alsa_callback(FSOUND_STREAM*, void* buff, int len, int) {
         q->pop();
     }
     if (frames > done) e.render(out + done, frames - done);
-    return 1;
 }
 
 bool alsa_open(synth_engine& engine, const live_settings& s, std::string* why) {
@@ -268,37 +267,29 @@ bool alsa_open(synth_engine& engine, const live_settings& s, std::string* why) {
     engine.set_rate(float(s.rate));
     // MIDI first, so that the first buffer already finds what was played.
     if (s.midi != midi_choice::none) {
-        midi_use_alsa(true);
-        const std::vector<std::string> names = midiInGetNames();
+        const std::vector<std::string> names = midi_sources();
         int opened = 0;
         for (unsigned k = 0; k < names.size() && opened < MAX_SOURCES; ++k) {
             const bool take = s.midi == midi_choice::all ||
                               (s.midi == midi_choice::first && opened == 0) ||
                               (s.midi == midi_choice::named && names[k].find(s.midi_name) != std::string::npos);
             if (!take) continue;
-            HMIDIIN h = nullptr;
-            if (midiInOpen(&h, k, (unsigned long)&alsa_midi_callback, (unsigned long)opened,
-                           CALLBACK_FUNCTION) != MMSYSERR_NOERROR)
-                continue;
-            alsa_midi[opened++] = h;
+            midi_source* m = midi_source_open(k, alsa_midi_callback, &alsa_queues[opened]);
+            if (!m) continue;
+            alsa_midi[opened++] = m;
             alsa_queue_count.store(opened, std::memory_order_relaxed);
             alsa_midi_from.push_back(names[k]);
-            midiInStart(h);
             if (s.midi == midi_choice::first) break;
         }
     }
-    if (FSOUND_SetOutput(FSOUND_OUTPUT_ALSA) != 1 || FSOUND_Init(s.rate, 16, 0) != 1) {
-        *why = "no ALSA output device";
-        return false;
-    }
-    alsa_up = true;
-    alsa_stream = FSOUND_Stream_Create(alsa_callback, 2 * s.period, FSOUND_16BITS | FSOUND_MONO | FSOUND_SIGNED,
-                                       s.rate, 0);
+    alsa_stream = sound_open({1, sample_format::int16, s.rate, s.period}, alsa_callback, nullptr);
     if (!alsa_stream) {
-        *why = "the ALSA output device does not play at " + std::to_string(s.rate) + " Hz";
+        *why = sound_error() == sound_refused
+                   ? "the ALSA output device does not play at " + std::to_string(s.rate) + " Hz"
+                   : "no ALSA output device";
         return false;
     }
-    if (FSOUND_Stream_Play(FSOUND_FREE, alsa_stream) != 0) {
+    if (!sound_start(alsa_stream)) {
         *why = "the ALSA output device could not be started";
         return false;
     }
@@ -364,8 +355,7 @@ std::string live_connections() {
 
 void live_close_stream() {
     if (jack_side) jack_deactivate(jack_side->client); // the process callback has returned for good
-    if (alsa_stream) FSOUND_Stream_Close(alsa_stream);
-    alsa_stream = nullptr;
+    sound_stop(alsa_stream);
 }
 
 void live_close_midi() {
@@ -373,23 +363,20 @@ void live_close_midi() {
         jack_stop_connector(jack_side);
         jack_port_disconnect(jack_side->client, jack_side->midi_in);
     }
-    for (HMIDIIN& h : alsa_midi) {
-        if (!h) continue;
-        midiInReset(h);
-        midiInClose(h);
-        h = nullptr;
+    for (midi_source*& m : alsa_midi) {
+        midi_source_close(m);
+        m = nullptr;
     }
     alsa_queue_count.store(0, std::memory_order_relaxed);
     alsa_midi_from.clear();
-    midi_use_alsa(false);
 }
 
 void live_close() {
     jack_stop_connector(jack_side);
     jack_shut(jack_side);
     jack_side = nullptr;
-    if (alsa_up) FSOUND_Close();
-    alsa_up = false;
+    sound_close(alsa_stream);
+    alsa_stream = nullptr;
     host_up = "";
 }
 
@@ -423,9 +410,7 @@ std::string live_devices() {
         section("audio outputs (JACK at " + rate + " Hz, the first two are used)", audio);
         section("MIDI sources (JACK; --midi all takes the physical ones)", midi);
     }
-    section("audio outputs (ALSA, the first is used, at --rate: 44100 Hz unless given)", fsound_alsa_outputs());
-    midi_use_alsa(true);
-    section("MIDI sources (ALSA sequencer)", midiInGetNames());
-    midi_use_alsa(false);
+    section("audio outputs (ALSA, the first is used, at --rate: 44100 Hz unless given)", sound_alsa_outputs());
+    section("MIDI sources (ALSA sequencer)", midi_sources());
     return text;
 }

@@ -6,7 +6,7 @@ add_executable(device_tests test_devices.cpp)
 target_link_libraries(device_tests PRIVATE synth_platform GTest::gtest_main)
 gtest_discover_tests(device_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS devices)
 
-# The sound layer on ALSA, into a file instead of a device.
+# The sound output on ALSA, into a file instead of a device.
 add_executable(device_alsa_tests test_devices_alsa.cpp)
 target_link_libraries(device_alsa_tests PRIVATE synth_platform GTest::gtest_main)
 gtest_discover_tests(device_alsa_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS devices)
@@ -17,15 +17,7 @@ add_library(jack_harness STATIC jack_harness.cpp)
 target_link_libraries(jack_harness PUBLIC PkgConfig::JACK GTest::gtest)
 add_executable(device_jack_tests test_devices_jack.cpp)
 target_link_libraries(device_jack_tests PRIVATE synth_platform jack_harness GTest::gtest_main)
-gtest_discover_tests(device_jack_tests DISCOVERY_TIMEOUT 60 TEST_FILTER -MidiLayer.*
-  PROPERTIES LABELS devices RUN_SERIAL TRUE)
-# The MIDI layer's hand-over between the MIDI library's thread and the caller
-# also runs under ThreadSanitizer (the audio tests do not: the JACK server's
-# own synchronisation of port buffers is invisible to it). One label that
-# both `ctest -L devices` and `ctest -L concurrency` match, as a list of two
-# does not survive test discovery.
-gtest_discover_tests(device_jack_tests DISCOVERY_TIMEOUT 60 TEST_FILTER MidiLayer.*
-  PROPERTIES LABELS devices-concurrency RUN_SERIAL TRUE)
+gtest_discover_tests(device_jack_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS devices RUN_SERIAL TRUE)
 
 # Figures, not a test: latency from note-on to sound, and xruns over a minute
 # of dense chords. Run build/device_measure [seconds].

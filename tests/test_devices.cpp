@@ -12,21 +12,17 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iostream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "captured_output.h"
 #include "engine/engine.h"
-#include "midi/midi_input.h"
-#include "engine/notes.h"
-#include "platform/block_feed.h"
-#include "platform/fsound.h"
+#include "engine/midi_message.h"
+#include "platform/live.h"
+#include "platform/midi_sources.h"
 #include "platform/msgbox.h"
-#include "platform/winmidi.h"
+#include "platform/sound_output.h"
 
 namespace {
 
@@ -46,122 +42,51 @@ bool sound_hardware() { return access("/dev/snd", F_OK) == 0; }
 #define SKIP_WITH_SOUND_HARDWARE() \
     if (sound_hardware()) GTEST_SKIP() << "this machine has ALSA devices"
 
-signed char never_called(FSOUND_STREAM*, void*, int, int) {
-    ADD_FAILURE() << "a stream callback ran without an output";
-    return 1;
-}
+void never_fill(void*, int, void*) { ADD_FAILURE() << "a sound callback ran without an output"; }
+void never_take(const unsigned char*, size_t, void*) { ADD_FAILURE() << "a MIDI callback ran without a source"; }
 
-// The start-up and shutdown of the program in its order, on a machine
-// without devices: every call fails quietly and the engine keeps its state.
-TEST(NoDevices, StartAndShutdownFailQuietlyAndKeepTheEngineState) {
-    SKIP_WITH_SOUND_HARDWARE();
-    engine_init();
-    multimode = 4;
-    i1.vol[3] = 0.5;
-    noteon[60] = 99;
-    const uint32_t noise = noise_state();
-
-    captured_output out;
-    EXPECT_EQ(FSOUND_SetOutput(FSOUND_OUTPUT_ASIO), 0);
-    EXPECT_NE(FSOUND_GetError(), FMOD_ERR_NONE);
-    FSOUND_SetDriver(0);
-    EXPECT_EQ(FSOUND_Init(44100, 16, 0), 0);
-    EXPECT_EQ(FSOUND_GetError(), FMOD_ERR_INIT);
-    initmidi(0);
-    midiopen();
-    EXPECT_EQ(device, nullptr);
-    FSOUND_STREAM* stream = FSOUND_Stream_Create(streamcallback, streamsamples, 0x130, 44100, 0);
-    EXPECT_EQ(stream, nullptr);
-    EXPECT_EQ(FSOUND_GetError(), FMOD_ERR_UNINITIALIZED);
-    EXPECT_EQ(FSOUND_Stream_Play(FSOUND_FREE, stream), -1);
-    EXPECT_EQ(FSOUND_Stream_Close(stream), 0);
-    midiclose();
-    EXPECT_EQ(device, nullptr);
-    FSOUND_Close();
-    FSOUND_Close(); // a second close is harmless
-    EXPECT_EQ(out.text(), "") << "a library printed";
-
-    EXPECT_EQ(multimode, 4);
-    EXPECT_EQ(i1.vol[3], 0.5);
-    EXPECT_EQ(noteon[60], 99);
-    EXPECT_EQ(noise_state(), noise) << "the engine rendered";
-    EXPECT_EQ(oscvibrato, 0.0);
-}
-
-TEST(NoDevices, MidiCallsFailQuietly) {
+// What the program does on a machine without devices, as it does it: every
+// call fails quietly, with a reason where the musician is told one.
+TEST(NoDevices, EveryCallFailsQuietlyWithAReason) {
     SKIP_WITH_SOUND_HARDWARE();
     captured_output out;
-    EXPECT_EQ(midiInGetNumDevs(), 0u);
-    HMIDIIN h = nullptr;
-    auto cb = (unsigned long)&midiCallback;
-    EXPECT_EQ(midiInOpen(&h, 0, cb, 0, CALLBACK_FUNCTION), MMSYSERR_BADDEVICEID);
-    EXPECT_EQ(h, nullptr);
-    initmidi(-1); // far beyond any device count
-    midiopen();
-    EXPECT_EQ(device, nullptr);
-    initmidi(0);
-    EXPECT_EQ(out.text(), "");
-}
-
-TEST(BadArguments, AreRefusedWithoutTouchingTheHandles) {
-    HMIDIIN h = nullptr;
-    auto cb = (unsigned long)&midiCallback;
-    EXPECT_EQ(midiInOpen(nullptr, 0, cb, 0, CALLBACK_FUNCTION), MMSYSERR_INVALPARAM);
-    EXPECT_EQ(midiInOpen(&h, 0, 0, 0, CALLBACK_FUNCTION), MMSYSERR_INVALPARAM);
-    EXPECT_EQ(midiInOpen(&h, 0, cb, 0, 0), MMSYSERR_INVALPARAM);
-    EXPECT_EQ(h, nullptr);
-
-    // Handles that were never opened (or are long closed) are not followed.
-    int junk[64] = {};
-    HMIDIIN bogus = reinterpret_cast<HMIDIIN>(junk);
-    for (HMIDIIN x : {HMIDIIN(nullptr), bogus}) {
-        EXPECT_EQ(midiInStart(x), MMSYSERR_INVALHANDLE);
-        EXPECT_EQ(midiInReset(x), MMSYSERR_INVALHANDLE);
-        EXPECT_EQ(midiInClose(x), MMSYSERR_INVALHANDLE);
-    }
-    FSOUND_STREAM* fake = reinterpret_cast<FSOUND_STREAM*>(junk);
-    EXPECT_EQ(FSOUND_Stream_Play(FSOUND_FREE, fake), -1);
-    EXPECT_EQ(FSOUND_Stream_Close(fake), 0);
-    EXPECT_EQ(FSOUND_GetError(), FMOD_ERR_INVALID_PARAM);
-
-    // Formats and sizes the layer cannot give, refused before anything else.
-    struct { FSOUND_STREAMCALLBACK cb; int len; unsigned mode; int rate; } bad[] = {
-        {nullptr, 2048, 0x130, 44100},     {never_called, 0, 0x130, 44100},
-        {never_called, 1, 0x130, 44100},   {never_called, -2048, 0x130, 44100},
-        {never_called, 2048, 0x150, 44100}, // stereo
-        {never_called, 2048, 0x128, 44100}, // 8-bit
-        {never_called, 2048, 0x100, 44100}, // no sample size
-        {never_called, 2048, 0x130, 0},
+    const struct {
+        audio_choice audio;
+        bool opens;
+        const char* why;
+    } choices[] = {
+        {audio_choice::alsa, false, "no ALSA output device"},
+        {audio_choice::jack, false, "no JACK server answers"},
+        {audio_choice::automatic, true, ""}, // the panel runs silent
     };
-    for (auto& b : bad) {
-        EXPECT_EQ(FSOUND_Stream_Create(b.cb, b.len, b.mode, b.rate, 0), nullptr);
-        EXPECT_EQ(FSOUND_GetError(), FMOD_ERR_INVALID_PARAM) << b.len << " " << b.mode << " " << b.rate;
+    for (const auto& c : choices) {
+        live_settings s;
+        s.audio = c.audio;
+        s.midi = midi_choice::all;
+        std::string why;
+        EXPECT_EQ(live_open(the_engine, s, &why), c.opens);
+        EXPECT_EQ(why, c.why);
+        EXPECT_STREQ(live_host(), "");
+        EXPECT_EQ(live_connections(), "no audio output; no MIDI input");
+        if (c.audio != audio_choice::jack) {
+            EXPECT_EQ(sound_error(), sound_no_device);
+        }
+        live_close_stream();
+        live_close_midi();
+        live_close();
     }
-    EXPECT_EQ(FSOUND_SetOutput(4), 0);
-    EXPECT_EQ(FSOUND_GetError(), FMOD_ERR_OUTPUT_FORMAT);
-    EXPECT_EQ(FSOUND_SetDriver(1), 0);
-    FSOUND_Close();
-}
-
-TEST(MidiDevice, OnlyDataMessagesReachTheNoteState) {
-    engine_init();
-    const unsigned long on = short_message(0x90, 60, 100);
-    for (unsigned msg : {unsigned(MIM_OPEN), unsigned(MIM_CLOSE), 0x3C4u, 0x3C5u, 0x3C6u, 0x3CCu})
-        midiCallback(nullptr, msg, 0, on, 0);
-    EXPECT_EQ(noteon[60], 0);
-    midiCallback(nullptr, MIM_DATA, 0, on, 0);
-    EXPECT_EQ(noteon[60], 100);
-}
-
-TEST(MidiDevice, CloseWithoutOpenDoesNothingAndAFailedCloseKeepsTheHandle) {
-    device = nullptr;
-    midiclose();
-    EXPECT_EQ(device, nullptr);
-    int junk[64] = {};
-    device = reinterpret_cast<HMIDIIN>(junk); // the layer refuses to reset it
-    midiclose();
-    EXPECT_EQ(device, reinterpret_cast<HMIDIIN>(junk));
-    device = nullptr;
+    EXPECT_EQ(sound_open({2, sample_format::float32, 48000, 64}, never_fill, nullptr), nullptr);
+    EXPECT_EQ(sound_error(), sound_no_device);
+    EXPECT_FALSE(sound_start(nullptr));
+    sound_stop(nullptr);
+    sound_close(nullptr);
+    EXPECT_EQ(midi_source_open(0, never_take, nullptr), nullptr);
+    midi_source_close(nullptr);
+    EXPECT_EQ(live_devices(), "audio outputs (ALSA, the first is used, at --rate: 44100 Hz unless given):\n"
+                              "  (none)\n"
+                              "MIDI sources (ALSA sequencer):\n"
+                              "  (none)\n");
+    EXPECT_EQ(out.text(), "") << "a library printed";
 }
 
 TEST(MidiSources, LoopbackAndOwnPortsAreNotDevices) {
@@ -177,69 +102,6 @@ TEST(MidiSources, LoopbackAndOwnPortsAreNotDevices) {
     EXPECT_TRUE(midi_source_usable("synthbox:out", own)); // another client whose name starts alike
     EXPECT_TRUE(midi_source_usable("synth-pad:out", own));
     EXPECT_TRUE(midi_source_usable("synth-:out", own));
-}
-
-TEST(MidiSources, ShortMessagesArePackedAndOthersDropped) {
-    auto pack = [](std::vector<unsigned char> b, unsigned long* v) {
-        return pack_short_message(b.data(), b.size(), v);
-    };
-    unsigned long v = 0;
-    ASSERT_TRUE(pack({0x90, 57, 127}, &v));
-    EXPECT_EQ(v, short_message(0x90, 57, 127));
-    ASSERT_TRUE(pack({0xC0, 5}, &v));
-    EXPECT_EQ(v, 0x05C0ul);
-    ASSERT_TRUE(pack({0xF8}, &v)); // clock: a short message like any other
-    EXPECT_EQ(v, 0xF8ul);
-    v = 7;
-    EXPECT_FALSE(pack({}, &v));
-    EXPECT_FALSE(pack({0xF0, 0x7E, 0xF7}, &v)); // system-exclusive
-    EXPECT_FALSE(pack({0xF7}, &v));
-    EXPECT_FALSE(pack({0x90, 60, 100, 0}, &v));
-    EXPECT_FALSE(pack({60, 100}, &v));       // no status byte
-    EXPECT_FALSE(pack({0x90, 0x80, 1}, &v)); // data byte with its top bit set
-    EXPECT_EQ(v, 7ul);
-}
-
-// The callback fills numbered blocks; the host asks for odd amounts.
-TEST(BlockFeed, EverySamplePlaysOnceInOrderOnEveryChannel) {
-    int16_t block[5];
-    int next = 0, calls = 0;
-    block_feed feed(block, 5);
-    auto fill = [&] {
-        ++calls;
-        for (int16_t& s : block) s = int16_t(next++);
-        return true;
-    };
-    std::vector<int16_t> out;
-    for (unsigned long n : {1ul, 7ul, 0ul, 3ul, 10ul, 2ul}) {
-        std::vector<int16_t> buf(n * 2, -1);
-        EXPECT_TRUE(feed.write(buf.data(), n, 2, fill));
-        for (unsigned long f = 0; f < n; ++f) {
-            EXPECT_EQ(buf[2 * f], buf[2 * f + 1]);
-            out.push_back(buf[2 * f]);
-        }
-    }
-    ASSERT_EQ(out.size(), 23u);
-    for (int k = 0; k < 23; ++k) EXPECT_EQ(out[size_t(k)], k);
-    EXPECT_EQ(calls, 5); // a block is asked for only when the last one is used up
-}
-
-TEST(BlockFeed, AStopAnswerPlaysThatBlockThenSilence) {
-    int16_t block[4];
-    int calls = 0;
-    block_feed feed(block, 4);
-    auto fill = [&] {
-        ++calls;
-        for (int16_t& s : block) s = int16_t(10 * calls);
-        return calls < 2;
-    };
-    int16_t buf[6];
-    EXPECT_TRUE(feed.write(buf, 6, 1, fill));
-    EXPECT_EQ(std::vector<int16_t>(buf, buf + 6), (std::vector<int16_t>{10, 10, 10, 10, 20, 20}));
-    EXPECT_FALSE(feed.write(buf, 6, 1, fill));
-    EXPECT_EQ(std::vector<int16_t>(buf, buf + 6), (std::vector<int16_t>{20, 20, 0, 0, 0, 0}));
-    EXPECT_EQ(calls, 2);
-    EXPECT_TRUE(feed.ended());
 }
 
 std::string shown_text, shown_caption;

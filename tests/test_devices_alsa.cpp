@@ -1,4 +1,4 @@
-// The sound layer on ALSA, with no hardware: ALSA's configuration is replaced
+// The sound output on ALSA, with no hardware: ALSA's configuration is replaced
 // by one whose default device writes what it plays to a file (through the
 // null device, so it runs unpaced). No JACK server answers.
 #include <gtest/gtest.h>
@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/fsound.h"
+#include "platform/sound_output.h"
 
 namespace {
 
@@ -44,52 +44,84 @@ public:
 };
 const auto* env = ::testing::AddGlobalTestEnvironment(new alsa_to_file);
 
-constexpr int BLOCKS = 5;
-std::atomic<int> calls{0};
-std::atomic<bool> wrong_length{false}, on_caller_thread{false};
-std::thread::id caller;
-int next_value = 0;
+constexpr int FRAMES = 1024, BLOCKS = 5;
 
-// Numbers every sample; asks to stop with the fifth block.
-signed char numbered(FSOUND_STREAM*, void* buff, int len, int param) {
-    if (len != 2048 || param != 42) wrong_length = true;
-    if (std::this_thread::get_id() == caller) on_caller_thread = true;
-    int16_t* s = static_cast<int16_t*>(buff);
-    for (int i = 0; i < len / 2; ++i) s[i] = int16_t(next_value++);
-    return calls.fetch_add(1) + 1 < BLOCKS;
-}
+// The first BLOCKS blocks are numbered, sample k as k (on a second channel
+// as -k); silence follows.
+struct numbered {
+    sound_format format;
+    std::atomic<int> calls{0};
+    std::atomic<bool> wrong_length{false}, on_caller_thread{false};
+    std::thread::id caller = std::this_thread::get_id();
 
-TEST(AlsaOutput, BlocksOf1024SamplesPlayInOrderOnBothChannelsUntilTheCallbackSaysStop) {
-    caller = std::this_thread::get_id();
-    ASSERT_EQ(FSOUND_SetOutput(FSOUND_OUTPUT_ASIO), 1);
-    ASSERT_EQ(FSOUND_Init(44100, 16, 0), 1);
-    EXPECT_STREQ(fsound_output_host(), "ALSA");
-    FSOUND_STREAM* s = FSOUND_Stream_Create(numbered, 2048, 0x130, 44100, 42);
-    ASSERT_NE(s, nullptr);
-    ASSERT_EQ(FSOUND_Stream_Play(FSOUND_FREE, s), 0);
-    for (int k = 0; k < 500 && calls < BLOCKS; ++k) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    EXPECT_EQ(FSOUND_Stream_Close(s), 1);
-    FSOUND_Close();
-    EXPECT_EQ(calls, BLOCKS) << "called again after asking to stop";
-    EXPECT_FALSE(wrong_length) << "a buffer of another length or user value";
-    EXPECT_FALSE(on_caller_thread) << "called on the caller's thread";
+    static void fill(void* out, int frames, void* arg) {
+        auto* n = static_cast<numbered*>(arg);
+        if (frames != FRAMES) n->wrong_length = true;
+        if (std::this_thread::get_id() == n->caller) n->on_caller_thread = true;
+        const int block = n->calls.fetch_add(1);
+        for (int f = 0; f < frames; ++f) {
+            const int k = block < BLOCKS ? block * FRAMES + f : 0;
+            for (int c = 0; c < n->format.channels; ++c) {
+                const int v = c == 0 ? k : -k;
+                const int i = f * n->format.channels + c;
+                if (n->format.format == sample_format::int16)
+                    static_cast<int16_t*>(out)[i] = int16_t(v);
+                else
+                    static_cast<float*>(out)[i] = float(v) / 32768.0f;
+            }
+        }
+    }
+};
 
+// The device file as (left, right) pairs, in 16-bit units.
+template <class T>
+std::vector<std::pair<int, int>> played(float scale) {
     std::ifstream in(dir + "/out.raw", std::ios::binary);
     std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::vector<int16_t> raw(bytes.size() / 2);
-    std::memcpy(raw.data(), bytes.data(), raw.size() * 2);
-    ASSERT_EQ(raw.size() % 2, 0u) << "not two channels";
-    size_t f = 0, frames = raw.size() / 2;
-    while (f < frames && raw[2 * f] == 0 && raw[2 * f + 1] == 0) ++f; // the device's own lead-in
-    ASSERT_GT(f, 0u);
-    const size_t first = f - 1; // sample 0 is itself 0
-    ASSERT_GE(frames - first, size_t(BLOCKS * 1024));
-    for (int k = 0; k < BLOCKS * 1024; ++k) {
-        ASSERT_EQ(raw[2 * (first + size_t(k))], k) << "left, sample " << k;
-        ASSERT_EQ(raw[2 * (first + size_t(k)) + 1], k) << "right, sample " << k;
+    std::vector<std::pair<int, int>> frames;
+    for (size_t i = 0; i + 2 * sizeof(T) <= bytes.size(); i += 2 * sizeof(T)) {
+        T v[2];
+        std::memcpy(v, &bytes[i], sizeof v);
+        frames.push_back({int(float(v[0]) * scale), int(float(v[1]) * scale)});
     }
-    for (f = first + BLOCKS * 1024; f < frames; ++f) ASSERT_EQ(raw[2 * f] | raw[2 * f + 1], 0) << "after the end";
+    return frames;
+}
+
+TEST(AlsaOutput, BlocksPlayInOrderOnBothChannelsAndNoCallFollowsClose) {
+    const sound_format formats[] = {
+        {1, sample_format::int16, 44100, FRAMES}, // the live program's: heard on both speakers
+        {2, sample_format::float32, 48000, FRAMES},
+    };
+    for (const sound_format& format : formats) {
+        SCOPED_TRACE(format.channels == 1 ? "mono 16-bit" : "stereo float");
+        unlink((dir + "/out.raw").c_str());
+        numbered n;
+        n.format = format;
+        sound_stream* s = sound_open(format, numbered::fill, &n);
+        ASSERT_NE(s, nullptr) << "error " << sound_error();
+        ASSERT_TRUE(sound_start(s));
+        // Well past the numbered blocks, so that they have reached the file.
+        for (int k = 0; k < 1000 && n.calls < 4 * BLOCKS; ++k)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ASSERT_GE(n.calls, 4 * BLOCKS) << "the stream stalled";
+        sound_close(s);
+        const int calls = n.calls;
+        EXPECT_FALSE(n.wrong_length) << "a buffer of another length";
+        EXPECT_FALSE(n.on_caller_thread) << "called on the caller's thread";
+
+        const auto out = format.format == sample_format::int16 ? played<int16_t>(1.0f) : played<float>(32768.0f);
+        size_t f = 0;
+        while (f < out.size() && out[f] == std::make_pair(0, 0)) ++f; // the device's own lead-in
+        ASSERT_GT(f, 0u);
+        const size_t first = f - 1; // sample 0 is itself 0
+        ASSERT_GE(out.size() - first, size_t(BLOCKS * FRAMES));
+        const int right = format.channels == 1 ? 1 : -1;
+        for (int k = 0; k < BLOCKS * FRAMES; ++k)
+            ASSERT_EQ(out[first + size_t(k)], std::make_pair(k, right * k)) << "sample " << k;
+        for (f = first + BLOCKS * FRAMES; f < out.size(); ++f)
+            ASSERT_EQ(out[f], std::make_pair(0, 0)) << "after the end, frame " << f;
+        EXPECT_EQ(n.calls, calls) << "called after close";
+    }
 }
 
 } // namespace

@@ -1,7 +1,6 @@
 // The synthesizer played for real: a JACK server of our own with the dummy
 // back-end, MIDI from the test's client into the live layer's JACK client
-// (the first source), and the output recorded sample by sample. Also the
-// RtMidi layer that the ALSA path uses.
+// (the first source), and the output recorded sample by sample.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,9 +14,7 @@
 #include "captured_output.h"
 #include "engine/engine.h"
 #include "jack_harness.h"
-#include "midi/midi_input.h"
 #include "engine/notes.h"
-#include "platform/fsound.h"
 #include "platform/host.h"
 #include "platform/live.h"
 
@@ -189,94 +186,6 @@ TEST_F(PlayedSynth, NoNoteIsLostAmongAHundredFastNotes) {
     }
     EXPECT_EQ(blips, N);
     for (int n = 0; n < NOTES; ++n) EXPECT_EQ(noteon[n], 0) << "note " << n << " still held";
-}
-
-} // namespace
-
-namespace {
-
-// What a MIDI input callback was given, kept without allocating.
-struct received {
-    static constexpr int MAX = 4096;
-    unsigned msg[MAX];
-    unsigned long data[MAX];
-    std::atomic<int> count{0};
-    std::atomic<bool> in_callback{false};
-    std::atomic<bool> overlapped{false};
-};
-received got;
-
-void record(HMIDIIN, unsigned msg, unsigned long instance, unsigned long p1, unsigned long) {
-    if (got.in_callback.exchange(true)) got.overlapped = true;
-    int k = got.count.load(std::memory_order_relaxed);
-    if (k < received::MAX && instance == 77) {
-        got.msg[k] = msg;
-        got.data[k] = p1;
-        got.count.store(k + 1, std::memory_order_release);
-    }
-    got.in_callback = false;
-}
-
-using MidiLayer = WithServer;
-
-TEST_F(MidiLayer, EveryShortMessageArrivesOnceInOrderAndNothingAfterReset) {
-    jack_tester tester(2.0);
-    ASSERT_TRUE(tester.ok());
-    ASSERT_EQ(midiInGetNumDevs(), 1u) << "the tester's output should be the only source";
-    initmidi(1); // one past the last device: refused, nothing opened
-    midiopen();
-    EXPECT_EQ(device, nullptr);
-    initmidi(0);
-    HMIDIIN h = nullptr;
-    ASSERT_EQ(midiInOpen(&h, 0, (unsigned long)&record, 77, CALLBACK_FUNCTION), MMSYSERR_NOERROR);
-    ASSERT_EQ(got.count.load(), 1);
-    EXPECT_EQ(got.msg[0], unsigned(MIM_OPEN));
-
-    // Sent before midiInStart: not delivered.
-    jack_nframes_t t = tester.now();
-    tester.send(t, {0x90, 1, 1});
-    ASSERT_TRUE(tester.wait_for(t + 3 * PERIOD));
-    EXPECT_EQ(got.count.load(), 1) << "delivered before midiInStart";
-
-    ASSERT_EQ(midiInStart(h), MMSYSERR_NOERROR);
-    // Bursts of up to 40 messages in one period, of every kind, with
-    // system-exclusive messages in between that must be dropped.
-    std::vector<unsigned long> expected;
-    t = tester.now() + PERIOD;
-    int sent = 0;
-    for (int burst = 0; sent < 600; ++burst) {
-        for (int k = 0; k < 1 + burst % 40 && sent < 600; ++k, ++sent) {
-            unsigned char n = (unsigned char)(sent % 128), v = (unsigned char)(sent * 7 % 128);
-            switch (sent % 6) {
-            case 0: tester.send(t, {0x90, n, v}); expected.push_back(short_message(0x90, n, v)); break;
-            case 1: tester.send(t, {0x90, n, 0}); expected.push_back(short_message(0x90, n, 0)); break;
-            case 2: tester.send(t, {0xB3, n, v}); expected.push_back(short_message(0xB3, n, v)); break;
-            case 3: tester.send(t, {0xC0, n}); expected.push_back(0xC0ul | (unsigned long)n << 8); break;
-            case 4: tester.send(t, {0xF0, 0x7E, n, 0xF7}); break; // dropped
-            case 5: tester.send(t, {0xF8}); expected.push_back(0xF8); break;
-            }
-        }
-        t += PERIOD;
-    }
-    ASSERT_TRUE(tester.wait_for(t + 3 * PERIOD));
-    ASSERT_EQ(tester.events_sent(), 601);
-    const int n = got.count.load(std::memory_order_acquire) - 1;
-    ASSERT_EQ(n, int(expected.size()));
-    for (int k = 0; k < n; ++k) {
-        EXPECT_EQ(got.msg[k + 1], unsigned(MIM_DATA));
-        ASSERT_EQ(got.data[k + 1], expected[size_t(k)]) << "message " << k;
-    }
-    EXPECT_FALSE(got.overlapped) << "two callbacks at once";
-
-    // After midiInReset nothing more arrives; midiInClose says MIM_CLOSE.
-    ASSERT_EQ(midiInReset(h), MMSYSERR_NOERROR);
-    t = tester.now();
-    tester.send(t, {0x90, 60, 100});
-    ASSERT_TRUE(tester.wait_for(t + 3 * PERIOD));
-    ASSERT_EQ(midiInClose(h), MMSYSERR_NOERROR);
-    ASSERT_EQ(got.count.load(), n + 2);
-    EXPECT_EQ(got.msg[n + 1], unsigned(MIM_CLOSE));
-    EXPECT_EQ(midiInClose(h), MMSYSERR_INVALHANDLE) << "a closed handle is not followed";
 }
 
 } // namespace

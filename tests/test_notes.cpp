@@ -151,6 +151,32 @@ TEST_F(NotesTest, DataBytesWithTheTopBitSetAreIgnored) {
     EXPECT_EQ(noteon[60], 100);
 }
 
+// One rule for the bytes of a message, from every input: 1 to 3 bytes, no
+// fewer than its status byte takes.
+TEST(ShortMessages, ArePackedWhenWholeAndOthersRefused) {
+    const struct { std::vector<unsigned char> bytes; bool whole; unsigned long packed; } cases[] = {
+        {{0x90, 57, 127}, true, short_message(0x90, 57, 127)},
+        {{0xC0, 5}, true, 0x05C0},
+        {{0xF8}, true, 0xF8}, // clock: a short message like any other
+        {{}, false, 0},
+        {{0xF0, 0x7E, 0xF7}, false, 0}, // system-exclusive
+        {{0xF7}, false, 0},
+        {{0x90, 60, 100, 0}, false, 0},
+        {{60, 100}, false, 0},       // no status byte
+        {{0x90, 0x80, 1}, false, 0}, // a data byte with its top bit set
+        {{0x90, 60}, false, 0},      // cut short: a note, a controller, a bend
+        {{0xB0, 64}, false, 0},
+        {{0xE0, 0}, false, 0},
+        {{0xC0}, false, 0},
+    };
+    for (const auto& c : cases) {
+        unsigned long v = 7;
+        EXPECT_EQ(pack_short_message(c.bytes.data(), c.bytes.size(), &v), c.whole)
+            << ::testing::PrintToString(c.bytes);
+        EXPECT_EQ(v, c.whole ? c.packed : 7ul) << ::testing::PrintToString(c.bytes);
+    }
+}
+
 TEST_F(NotesTest, HighNotesChangeStateButAreNotHeard) {
     note_on(127, 127);
     settle();
