@@ -95,17 +95,19 @@ TEST_P(LiveTiming, NotesSoundFromTheirOwnFrameExactlyAsRenderedOffline) {
     ASSERT_TRUE(tester.record_from("^synth"));
 
     // Notes at every sort of place in a period, some shorter than a period,
-    // a note-on and its note-off in one cycle, a chord, and two instruments.
+    // a note-on and its note-off in one cycle, a chord, two instruments, and
+    // the sustain pedal.
     struct note { jack_nframes_t at, length; int key, velocity; };
     const std::vector<note> notes = {
         {0, 1700, 57, 127}, {3001, 40, 60, 90},  {3100, 9000, 64, 100}, {3100, 9000, 67, 70},
         {7777, 1, 72, 127}, {9000, 500, 45, 30}, {14000, 2, 50, 127},  {14063, 3000, 52, 64},
     };
-    struct message { jack_nframes_t at; unsigned char key, velocity; }; // frames after the first note
-    std::vector<message> sent;
+    struct message { jack_nframes_t at; unsigned char status, key, velocity; }; // frames after the first note
+    // The sustain pedal down over a release and a short note, up mid-period.
+    std::vector<message> sent = {{1000, 0xB0, 64, 127}, {6003, 0xB0, 64, 0}};
     for (const note& n : notes) {
-        sent.push_back({n.at, (unsigned char)n.key, (unsigned char)n.velocity});
-        sent.push_back({n.at + n.length, (unsigned char)n.key, 0});
+        sent.push_back({n.at, 0x90, (unsigned char)n.key, (unsigned char)n.velocity});
+        sent.push_back({n.at + n.length, 0x90, (unsigned char)n.key, 0});
     }
     std::stable_sort(sent.begin(), sent.end(), [](auto& a, auto& b) { return a.at < b.at; });
     const jack_nframes_t lead = 2 * P, length = lead + 20000 + 2 * P; // from t0 - lead
@@ -118,14 +120,14 @@ TEST_P(LiveTiming, NotesSoundFromTheirOwnFrameExactlyAsRenderedOffline) {
     for (const message& m : sent) {
         offline.render(expected.data() + done, int(m.at + lead - done));
         done = m.at + lead;
-        offline.midi(short_message(0x90, m.key, m.velocity));
+        offline.midi(short_message(m.status, m.key, m.velocity));
     }
     offline.render(expected.data() + done, int(length - done));
 
     jack_nframes_t t0 = 0;
     const bool clean = clean_take(tester, [&] {
         t0 = tester.now() + RATE / 10 + 17;
-        for (const message& m : sent) tester.send(t0 + m.at, {0x90, m.key, m.velocity});
+        for (const message& m : sent) tester.send(t0 + m.at, {m.status, m.key, m.velocity});
         const bool covered = tester.wait_for(t0 + 20000 + 3 * P);
         EXPECT_TRUE(covered) << "the recording stopped";
         // Every event leaves at its own frame even when the server loses a cycle later.

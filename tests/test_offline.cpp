@@ -601,3 +601,103 @@ TEST_F(Offline, AnInterruptedRenderLeavesNothing) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2)
         << "a temporary file was left behind";
 }
+
+namespace {
+
+// A type-0 file at 96 pulses per quarter note and 120 beats per minute:
+// 48 pulses are 11025 samples.
+using timed_bytes = std::vector<std::pair<uint32_t, bytes>>;
+bytes tune_of(timed_bytes events) {
+    std::stable_sort(events.begin(), events.end(), [](auto& a, auto& b) { return a.first < b.first; });
+    track t;
+    uint32_t last = 0;
+    for (const auto& [pulse, message] : events) {
+        t.ev(pulse - last, message);
+        last = pulse;
+    }
+    return smf(0, 96, {t});
+}
+
+// The frequency of a plain tone from its first to its last upward zero
+// crossing, each placed between its two samples.
+double frequency(const std::vector<int16_t>& s, size_t from, size_t to) {
+    double first = -1, last = -1;
+    int crossings = 0;
+    for (size_t i = from + 1; i < to && i < s.size(); ++i)
+        if (s[i - 1] < 0 && s[i] >= 0) {
+            const double at = double(i - 1) + double(-s[i - 1]) / double(s[i] - s[i - 1]);
+            if (first < 0) first = at;
+            last = at;
+            ++crossings;
+        }
+    return crossings > 1 ? (crossings - 1) * 44100.0 / (last - first) : 0.0;
+}
+
+const bytes key_on{0x90, 57, 100}, key_off{0x80, 57, 0}, other_on{0x90, 64, 90}, other_off{0x90, 64, 0},
+    pedal_down{0xB0, 64, 127}, pedal_up{0xB0, 64, 0};
+
+} // namespace
+
+// The pedal and the panic messages: each file renders as its equivalent of
+// notes alone.
+TEST_F(Offline, ThePedalAndThePanicMessagesRenderAsTheirPlainEquivalents) {
+    const struct { const char* what; timed_bytes with, plain; std::vector<std::string> options; } cases[] = {
+        {"released keys held by the pedal until it rises",
+         {{0, key_on}, {10, pedal_down}, {20, key_off}, {30, other_on}, {40, other_off}, {90, pedal_up}},
+         {{0, key_on}, {30, other_on}, {90, key_off}, {90, other_off}}, {}},
+        {"a held key struck again restarts",
+         {{0, key_on}, {10, pedal_down}, {20, key_off}, {30, key_on}, {40, key_off}, {60, pedal_up}},
+         {{0, key_on}, {30, key_on}, {60, key_off}}, {}},
+        {"all notes off", {{0, key_on}, {5, other_on}, {50, {0xB0, 123, 0}}},
+         {{0, key_on}, {5, other_on}, {50, key_off}, {50, other_off}}, {}},
+        {"all notes off with the pedal down", {{0, key_on}, {10, pedal_down}, {50, {0xB0, 123, 0}}, {80, pedal_up}},
+         {{0, key_on}, {80, key_off}}, {}},
+        {"reset all controllers lifts the pedal", {{0, key_on}, {10, pedal_down}, {20, key_off}, {60, {0xB0, 121, 0}}},
+         {{0, key_on}, {60, key_off}}, {}},
+        {"other channels and controllers", {{0, key_on}, {10, {0xB1, 64, 127}}, {20, {0xB0, 7, 10}}, {30, key_off}},
+         {{0, key_on}, {30, key_off}}, {}},
+        {"--controllers off: notes alone",
+         {{0, key_on}, {10, pedal_down}, {20, key_off}, {40, {0xE0, 0, 0x7F}}, {90, pedal_up}, {95, {0xB0, 120, 0}}},
+         {{0, key_on}, {20, key_off}, {95, {0xB0, 7, 10}}}, {"--controllers", "off"}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> with = c.options, plain = c.options;
+        with.insert(with.end(), {"--quiet", file("with.mid", tune_of(c.with)), path("with.wav")});
+        plain.insert(plain.end(), {"--quiet", file("plain.mid", tune_of(c.plain)), path("plain.wav")});
+        ASSERT_EQ(run(with), 0) << c.what;
+        ASSERT_EQ(run(plain), 0) << c.what;
+        const auto a = wav(path("with.wav")), b = wav(path("plain.wav"));
+        EXPECT_GT(a.size(), 6000u) << c.what;
+        EXPECT_EQ(a, b) << c.what;
+    }
+}
+
+// All sound off silences both instruments at its frame; a later note sounds.
+TEST_F(Offline, AllSoundOffIsSilenceFromItsFrame) {
+    ASSERT_EQ(run({"--quiet", "--mode", "fade", file("a.mid", tune_of({{0, key_on}, {5, other_on}, {48, {0xB0, 120, 0}},
+                                                                     {96, other_on}, {140, other_off}})),
+                   path("a.wav")}),
+              0);
+    const auto s = wav(path("a.wav"));
+    ASSERT_GT(s.size(), 32000u);
+    EXPECT_NE(std::count(s.begin(), s.begin() + 11025, 0), 11025);
+    EXPECT_EQ(std::count(s.begin() + 11025, s.begin() + 22050, 0), 11025) << "sound after all sound off";
+    EXPECT_NE(std::count(s.begin() + 22050, s.begin() + 32000, 0), 9950) << "no sound from the next note";
+}
+
+// Full bend up moves the pitch by 2 * 8191/8192 semitones (the default range),
+// from the bend's frame on; the centre sounds as no bend at all.
+TEST_F(Offline, PitchBendMovesThePitchByItsRange) {
+    const timed_bytes plain = {{0, key_on}, {480, key_off}};
+    timed_bytes bent = plain, centred = plain;
+    bent.push_back({0, {0xE0, 0x7F, 0x7F}});
+    centred.push_back({0, {0xE0, 0x00, 0x40}});
+    std::vector<std::vector<int16_t>> out;
+    for (const timed_bytes& t : {plain, bent, centred}) {
+        ASSERT_EQ(run({"--quiet", file("t.mid", tune_of(t)), path("t.wav")}), 0);
+        out.push_back(wav(path("t.wav")));
+    }
+    const double ratio = frequency(out[1], 4410, 92610) / frequency(out[0], 4410, 92610);
+    EXPECT_NEAR(ratio / std::pow(2.0, 2.0 * 8191 / 8192 / 12), 1.0, 0.001) << ratio;
+    EXPECT_EQ(out[2], out[0]) << "the centre changes nothing";
+}

@@ -208,6 +208,31 @@ TEST_F(Plugin, AtOtherRatesEqualsSynthRenderAtThatRate) {
     }
 }
 
+// The pedal, the bend wheel and the panic messages at random block sizes:
+// the plugin plays what synth-render plays.
+TEST_F(Plugin, ControllersEqualSynthRenderAtRandomBlockSizes) {
+    std::vector<note_event> played = tune;
+    const std::vector<note_event> controllers = {
+        {30, 0xB0, 64, 127}, {120, 0xE0, 0x00, 0x30}, {150, 0xB0, 64, 10}, {210, 0xE0, 0x7F, 0x7F},
+        {260, 0xB0, 64, 64}, {330, 0xB0, 123, 0},   {380, 0xB0, 121, 0}, {420, 0xB1, 64, 127},
+        {470, 0xE0, 0x11, 0x22}, {560, 0xB0, 120, 0}, {600, 0xB0, 64, 127}};
+    played.insert(played.end(), controllers.begin(), controllers.end());
+    std::stable_sort(played.begin(), played.end(), [](auto& a, auto& b) { return a.pulse < b.pulse; });
+    const std::vector<float> want = rendered(4, 44100, played);
+    std::mt19937 random(11);
+    std::vector<int> blocks;
+    for (int k = 0; k < 40; ++k) blocks.push_back(std::uniform_int_distribution<int>(1, 2048)(random));
+    lv2_instance p(*host);
+    set_tune_controls(p, 4);
+    bool stereo = false;
+    const std::vector<float> got = p.play(timed(played), int64_t(want.size()), blocks, &stereo);
+    ASSERT_EQ(got.size(), want.size());
+    size_t first = 0;
+    while (first < got.size() && got[first] == want[first]) ++first;
+    EXPECT_EQ(first, got.size()) << "first difference at frame " << first;
+    EXPECT_NE(want, rendered(4, 44100, tune)) << "the controllers change nothing: the test proves nothing";
+}
+
 // The host's transport: after a run of its own (a host runs a plugin before
 // it starts the transport), a plugin told that the transport rolls from frame
 // F plays what a render from frame 0 plays from F on, vibrato and all, within
