@@ -22,6 +22,7 @@
 
 #include "app/live_options.h"
 #include "app/data_files.h"
+#include "app/start_engine.h"
 #include "engine/engine.h"
 #include "files/instrument_file.h"
 #include "panel/dialog.h"
@@ -106,14 +107,14 @@ void shut_down_sound() {
 // Without a panel: plays until SIGINT or SIGTERM. The signals are blocked
 // before any thread of the sound and MIDI libraries starts, so every thread
 // inherits the mask and this one takes them with sigwait.
-int run_headless(const live_options& o) {
+int run_headless(synth_engine& engine, const live_options& o) {
     sigset_t stop;
     sigemptyset(&stop);
     sigaddset(&stop, SIGINT);
     sigaddset(&stop, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stop, nullptr);
     std::string why;
-    if (!live_open(the_engine, o.devices, &why)) {
+    if (!live_open(engine, o.devices, &why)) {
         std::fprintf(stderr, "synth: %s\n", why.c_str());
         return 1;
     }
@@ -125,40 +126,10 @@ int run_headless(const live_options& o) {
     return 0;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    live_options o;
+// The panel: graphics, then sound and MIDI, then the dialog until Escape;
+// then everything down again.
+int run_panel(synth_engine& engine, const live_options& o, const instrument_files& files) {
     std::string message;
-    switch (parse_live_options(argc, argv, &o, &message)) {
-    case parse_result::done: return 0;
-    case parse_result::bad_usage:
-        std::fprintf(stderr, "synth: %s\n%s", message.c_str(), live_usage().c_str());
-        return 2;
-    case parse_result::run: break;
-    }
-    if (o.list_devices) {
-        std::fputs(live_devices().c_str(), stdout);
-        return 0;
-    }
-
-    engine_init(); // instrument defaults, phase steps, note frequencies
-    std::optional<instrument_record> loaded[2];
-    for (int n = 0; n < 2; ++n) {
-        const std::string& path = n == 0 ? o.i1 : o.i2;
-        if (path.empty()) continue;
-        loaded[n] = load_instrument_file(path, &message);
-        if (!loaded[n]) {
-            std::fprintf(stderr, "synth: %s\n", message.c_str());
-            return 1;
-        }
-        apply_record(*loaded[n], n == 0 ? i1 : i2);
-    }
-    for (int kind = 0; kind < KINDS; ++kind)
-        if (o.given[kind]) the_engine.set(param_id(0, kind), o.setting[kind]);
-
-    if (o.no_gui) return run_headless(o);
-
     if (install_allegro(SYSTEM_AUTODETECT, &errno, atexit) != 0) {
         std::fprintf(stderr, "synth: no display to show the panel on%s%s (--no-gui plays without one)\n",
                      allegro_error[0] ? ": " : "", allegro_error);
@@ -188,7 +159,7 @@ int main(int argc, char** argv) {
     message_box_hook(panel_message_box);
 
     // From here on the engine renders and notes reach the voices.
-    if (!live_open(the_engine, o.devices, &message)) {
+    if (!live_open(engine, o.devices, &message)) {
         set_gfx_mode(GFX_TEXT, 0, 0, 0, 0);
         std::fprintf(stderr, "synth: %s\n", message.c_str());
         return 1;
@@ -204,10 +175,11 @@ int main(int argc, char** argv) {
     }
 
     // The panel shows what the command line chose.
+    attach_engine(the_dialog, engine);
     for (int n = 0; n < 2; ++n)
-        if (loaded[n]) refresh_sliders(the_dialog, n + 1, *loaded[n]);
+        if (files.loaded[n]) refresh_sliders(the_dialog, n + 1, *files.loaded[n]);
     for (int kind = 0; kind < KINDS; ++kind)
-        if (o.given[kind]) refresh_setting(the_dialog, kind);
+        if (o.given[kind]) refresh_setting(the_dialog, engine, kind);
 
     BITMAP* picture = load_bitmap(data_file("synth.bmp").c_str(), nullptr);
     set_picture(picture);
@@ -225,5 +197,31 @@ int main(int argc, char** argv) {
     shut_down_sound();
     message_box_hook(nullptr);
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    live_options o;
+    std::string message;
+    switch (parse_live_options(argc, argv, &o, &message)) {
+    case parse_result::done: return 0;
+    case parse_result::bad_usage:
+        std::fprintf(stderr, "synth: %s\n%s", message.c_str(), live_usage().c_str());
+        return 2;
+    case parse_result::run: break;
+    }
+    if (o.list_devices) {
+        std::fputs(live_devices().c_str(), stdout);
+        return 0;
+    }
+
+    synth_engine engine;
+    instrument_files files{{o.i1, o.i2}, {}};
+    if (!start_engine(engine, files, o.setting, o.given, &message)) {
+        std::fprintf(stderr, "synth: %s\n", message.c_str());
+        return 1;
+    }
+    return o.no_gui ? run_headless(engine, o) : run_panel(engine, o, files);
 }
 END_OF_MAIN()

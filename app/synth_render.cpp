@@ -17,6 +17,7 @@
 #include <utility>
 
 #include "app/setting_options.h"
+#include "app/start_engine.h"
 #include "engine/engine.h"
 #include "files/instrument_file.h"
 #include "files/midi_file.h"
@@ -185,17 +186,12 @@ int main(int argc, char** argv) {
     if (!events) fail(error);
     const std::vector<midi_event> played = on_channel(*events, o.setting[K_CHANNEL]);
 
-    engine_init();
-    the_engine.set_rate(float(o.rate));
-    for (auto [path, in] : {std::pair{&o.i1, &i1}, std::pair{&o.i2, &i2}}) {
-        if (path->empty()) continue;
-        auto record = load_instrument_file(*path, &error);
-        if (!record) fail(error);
-        apply_record(*record, *in);
-    }
-    // The messages played are already on channel 1.
+    synth_engine engine(float(o.rate));
+    instrument_files files{{o.i1, o.i2}, {}};
+    bool given[KINDS];
     for (int kind = 0; kind < KINDS; ++kind)
-        if (has_option(kind) && kind != K_CHANNEL) the_engine.set(param_id(0, kind), o.setting[kind]);
+        given[kind] = has_option(kind) && kind != K_CHANNEL; // the messages played are on channel 1 now
+    if (!start_engine(engine, files, o.setting, given, &error)) fail(error);
 
     for (int sig : {SIGINT, SIGTERM, SIGHUP}) std::signal(sig, on_signal);
     wav_writer out;
@@ -224,7 +220,7 @@ int main(int argc, char** argv) {
         inside.clear();
         for (; next < played.size() && (played[next].sample < pos + n || n == 0); ++next)
             inside.push_back({uint32_t(played[next].sample - pos), played[next].message});
-        the_engine.render(buf, n, inside);
+        engine.render(buf, n, inside);
         if (!out.write(buf, size_t(n), &error)) fail(error);
         pos += n;
         shown.update(pos);
@@ -233,7 +229,7 @@ int main(int argc, char** argv) {
     // After the last event: until no voice is active, at most the tail.
     for (int64_t left = std::min(tail, MAX_SAMPLES - pos); left > 0;) {
         const int n = int(std::min<int64_t>(1024, left));
-        const int got = render_until_silent(buf, n);
+        const int got = engine.render_until_silent(buf, n);
         if (!out.write(buf, size_t(got), &error)) fail(error);
         pos += got;
         left -= got;

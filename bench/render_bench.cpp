@@ -29,11 +29,9 @@ struct load {
     int wave;       // -1: sine, square, sawtooth in turn
 };
 
-void hold(int note) { addData(short_message(0x90, note, 127)); }
-
-void set_up(const load& c) {
-    engine_init();
-    for (instrument* in : {&i1, &i2}) {
+void set_up(synth_engine& e, const load& c) {
+    e.reset();
+    for (instrument* in : {&e.i1, &e.i2}) {
         for (int k = 0; k < OSCILLATORS; ++k) {
             bool on = k < c.oscillators;
             in->vol[k] = on ? 0.1 : 0.0;
@@ -44,28 +42,29 @@ void set_up(const load& c) {
         compute_oscsteps(*in);
     }
     for (int mode : {0, 1}) { // the same keys on instrument 1, then on instrument 2
-        multimode = mode;
+        e.multimode = mode;
         if (c.notes == 100)
-            for (int n = 0; n < 100; ++n) hold(n);
+            for (int n = 0; n < 100; ++n) e.midi(short_message(0x90, n, 127));
         else
-            for (int n : {48, 52, 55, 59, 62, 65, 69, 72}) hold(n);
+            for (int n : {48, 52, 55, 59, 62, 65, 69, 72}) e.midi(short_message(0x90, n, 127));
     }
 }
 
 // Seconds of audio per CPU second, rendering the given seconds of audio in
 // buffers of 1024 samples after the attacks have passed.
 double speed(const load& c, bool shipped, double seconds) {
-    set_up(c);
+    static synth_engine e;
+    set_up(e, c);
     static int16_t buf[1024];
     for (int i = 0; i < 2; ++i) { // past every attack and decay
-        if (shipped) streamcallback(nullptr, buf, sizeof buf, 0);
-        else oracle_stream(buf, 1024);
+        if (shipped) e.render(buf, 1024);
+        else oracle_stream(e, buf, 1024);
     }
     const long buffers = long(seconds * 44100 / 1024) + 1;
     double t0 = cpu_seconds();
     for (long b = 0; b < buffers; ++b) {
-        if (shipped) streamcallback(nullptr, buf, sizeof buf, 0);
-        else oracle_stream(buf, 1024);
+        if (shipped) e.render(buf, 1024);
+        else oracle_stream(e, buf, 1024);
     }
     double used = cpu_seconds() - t0;
     return buffers * 1024 / 44100.0 / used;

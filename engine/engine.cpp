@@ -8,7 +8,6 @@
 #include <utility>
 
 const float outhertz = 44100.0f;
-const int streamsamples = 2048;
 
 namespace {
 
@@ -57,16 +56,6 @@ void note_starts::clear() noexcept {
 
 const double (&hertz)[NOTES] = notes.hz;
 
-synth_engine the_engine;
-instrument& i1 = the_engine.i1;
-instrument& i2 = the_engine.i2;
-shared<int> (&noteon)[NOTES] = the_engine.noteon;
-shared<int>& transpose = the_engine.transpose;
-shared<int>& multimode = the_engine.multimode;
-shared<int>& splitkey = the_engine.splitkey;
-shared<int>& fade1 = the_engine.fade1;
-shared<int>& fade2 = the_engine.fade2;
-double& oscvibrato = the_engine.oscvibrato;
 
 namespace {
 
@@ -244,7 +233,6 @@ void compute_oscsteps(instrument& in) {
     }
 }
 
-void engine_init() { the_engine.reset(); }
 
 double spechertz(int semitones) {
     double r = std::pow(2.0, 1.0 / 12.0);
@@ -284,16 +272,12 @@ constexpr noise_steps jumps() {
 
 constinit const noise_steps noise_jump = jumps();
 
-double rndwave(double) {
-    uint32_t& rng = the_engine.rng;
+double rndwave(uint32_t& rng) {
     rng = rng * NOISE_MUL + NOISE_ADD;
     return noise_value(rng);
 }
 
-uint32_t noise_state() { return the_engine.rng; }
-void set_noise_state(uint32_t s) { the_engine.rng = s; }
-
-double vibrato(double depth) { return 1.0 - (0.5 + 0.5 * std::cos(the_engine.oscvibrato)) * depth; }
+double vibrato(double phase, double depth) { return 1.0 - (0.5 + 0.5 * std::cos(phase)) * depth; }
 
 int16_t to_sample(double sum) {
     double s = sum * 256.0;

@@ -1,8 +1,8 @@
-// The synthesis engine: the instrument record, the engine globals, pitch and
-// wave functions, the voice renderer and the stream callback.
+// The synthesis engine: the instrument record, the engine object with its
+// door for a block and its MIDI messages, pitch and wave functions.
 //
-// Threads: the GUI thread writes parameter fields and settings, the MIDI
-// thread calls addData (midi/notes.h), the audio thread renders. Fields that
+// Threads: the GUI thread writes parameter fields and settings, MIDI messages
+// reach `midi` (routing in engine/notes.cpp), the audio thread renders. Fields that
 // cross threads are `shared<>` (relaxed atomics). The per-note voice state
 // (`envpos`, `velocity`, `fadecount`) and `phase` belong to the audio thread
 // alone: a note-on reaches it through the instrument's `starts` mailbox.
@@ -22,9 +22,9 @@ constexpr int MIDI_NOTES = 128;     // notes a message can name
 constexpr double CYCLE = 6.282;     // one oscillator cycle, in this engine's radians
 constexpr double HALF_CYCLE = 3.141;
 
-// Note starts travelling from addData to the renderer.
+// Note starts travelling from the MIDI door to the renderer.
 //
-// addData posts (level, fade length) for a note as one 64-bit word and sets the
+// A note-on posts (level, fade length) for a note as one 64-bit word and sets the
 // note's bit in `pending`; the renderer, before each sample, takes every posted
 // start and applies it to the voice. Only the audio thread ever writes voice
 // state, so a start can neither be torn nor undone by a voice ending in the
@@ -183,27 +183,8 @@ private:
     render_scratch* scratch_;
 };
 
-// The program's own synthesizer, and its parts under the names the panel,
-// the files and the tests use.
-extern synth_engine the_engine;
-extern instrument& i1;
-extern instrument& i2;
-extern shared<int> (&noteon)[NOTES];
-extern shared<int>& transpose;
-extern shared<int>& multimode;
-extern shared<int>& splitkey;
-extern shared<int>& fade1;
-extern shared<int>& fade2;
-extern double& oscvibrato;
-
 extern const double (&hertz)[NOTES];    // note frequencies, filled before main
 extern const float outhertz;
-extern const int streamsamples;
-
-// Start-up: the program's synthesizer back to its start-up state (the
-// defaults of both instruments and their phase steps, voices, key state,
-// settings, vibrato phase, noise generator).
-void engine_init();
 // The start-up values of instrument 1 or 2 (n), with its phase steps and no voice.
 void instrument_defaults(instrument& in, int n);
 void compute_oscsteps(instrument& in);
@@ -218,10 +199,10 @@ double realhertz(int note);
 double sinwave(double x);
 double sqrwave(double x);
 double sawwave(double x);
-double rndwave(double x);
-double vibrato(double depth);
-uint32_t noise_state();            // the program's noise generator, for tests
-void set_noise_state(uint32_t s);
+// The next value of the noise generator whose state is `rng`.
+double rndwave(uint32_t& rng);
+// The 5 Hz modulation's factor at its phase, for an oscillator of this depth.
+double vibrato(double phase, double depth);
 
 // Envelope lengths as the renderer takes them: below 1 counts as 1, and the
 // length is capped so that A + D + R and the envelope position fit an int.
@@ -231,9 +212,8 @@ int usable_length(int len);
 // square and sawtooth waves take their position in the cycle from it).
 double cycle_remainder(double x);
 
-// One sample of one instrument of the program's synthesizer.
-double render_normal(instrument* in);
-double render_instrument(instrument* in);
+// One sample of one instrument (i1 or i2) of an engine.
+double render_normal(synth_engine& engine, instrument* in);
 
 // The oscillator code in use: "avx512", "avx2" or "sse2", chosen at start for
 // the processor. select_oscillator_code switches to another one that the
@@ -247,10 +227,3 @@ int16_t to_sample(double sum);
 // out[i] = to_sample(0 + a[i] + b[i]) for i < n, eight at a time.
 void mix_to_samples(const double* a, const double* b, int16_t* out, int n);
 
-// The stream callback: fills len / 2 signed 16-bit samples from the program's
-// synthesizer.
-struct FSOUND_STREAM;
-signed char streamcallback(FSOUND_STREAM* stream, void* buff, int len, int param);
-
-// the_engine.render_until_silent.
-int render_until_silent(int16_t* out, int n);

@@ -60,7 +60,8 @@ void controller(synth_engine& e, int number, int value) {
 
 } // namespace
 
-void addData(synth_engine& e, unsigned long message) {
+void synth_engine::midi(unsigned long message) {
+    synth_engine& e = *this;
     const int status = int(message & 0xFF);
     const int note = int((message >> 8) & 0xFF);
     const int vel = int((message >> 16) & 0xFF);
@@ -115,9 +116,6 @@ void addData(synth_engine& e, unsigned long message) {
     }
 }
 
-void addData(unsigned long message) { addData(the_engine, message); }
-
-void synth_engine::midi(unsigned long message) { addData(*this, message); }
 
 int short_message_length(unsigned char status) {
     if (status < 0x80 || status == 0xF0 || status == 0xF7) return 0;

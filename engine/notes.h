@@ -3,15 +3,11 @@
 
 #include "engine/midi_message.h"
 
-// A short message packed as the MIDI input delivers it: status byte in bits
-// 0-7, first data byte in bits 8-15, second in bits 16-23.
-// Note-on and note-off messages of the engine's channel (1 at start) start and
-// release voices as the layering mode decides; everything else is ignored.
-// Runs on the MIDI thread: no allocation, lock or system call.
-class synth_engine;
-void addData(synth_engine& engine, unsigned long message);
-// The program's synthesizer.
-void addData(unsigned long message);
+// Note routing (synth_engine::midi): note-on and note-off messages of the
+// engine's channel start and release voices as the layering mode decides;
+// the sustain pedal, pitch bend and the panic messages act when the engine's
+// `controllers` setting is on; everything else is ignored. No allocation,
+// lock or system call.
 
 // Level of a velocity byte: floor(v * v / 128).
 int note_level(int velocity);

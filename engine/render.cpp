@@ -1,4 +1,4 @@
-// The shipped renderer: render_normal, render_instrument and streamcallback.
+// The shipped renderer: synth_engine's render calls, and render_normal.
 //
 // It computes what the sample-by-sample algorithm computes, organised for
 // speed. streamcallback works in blocks of up to 64 samples: per block it
@@ -360,8 +360,7 @@ void mix_to_samples(const double* a, const double* b, int16_t* out, int n) {
     }
 }
 
-double render_normal(instrument* in) {
-    synth_engine& S = the_engine;
+double render_normal(synth_engine& S, instrument* in) {
     render_scratch& R = S.scratch();
     block& B = R.blocks[0];
     R.vibcos[0] = std::cos(S.oscvibrato);
@@ -372,7 +371,6 @@ double render_normal(instrument* in) {
     return B.out[0];
 }
 
-double render_instrument(instrument* in) { return render_normal(in); }
 
 namespace {
 
@@ -473,12 +471,6 @@ int synth_engine::render_until_silent(int16_t* out, int n) {
     return n;
 }
 
-signed char streamcallback(FSOUND_STREAM*, void* buff, int len, int) {
-    if (len >= 2) the_engine.render(static_cast<int16_t*>(buff), len / 2);
-    return 1;
-}
-
-int render_until_silent(int16_t* out, int n) { return the_engine.render_until_silent(out, n); }
 
 const char* oscillator_code() { return kernel_name; }
 

@@ -39,20 +39,20 @@ double dbfs(double magnitude) {
 
 std::vector<int16_t> play(const instrument_record& r, const std::vector<int>& notes, int velocity,
                           int max_samples) {
-    engine_init();
-    apply_record(r, i1);
-    for (int n : notes) addData(short_message(0x90, n, velocity));
+    synth_engine engine;
+    apply_record(r, engine.i1);
+    for (int n : notes) engine.midi(short_message(0x90, n, velocity));
     std::vector<int16_t> out(size_t(max_samples), 0);
     int pos = 0;
     while (pos < std::min(HELD_SAMPLES, max_samples)) {
         const int n = std::min(1024, std::min(HELD_SAMPLES, max_samples) - pos);
-        streamcallback(nullptr, out.data() + pos, 2 * n, 0);
+        engine.render(out.data() + pos, n);
         pos += n;
     }
-    for (int n : notes) addData(short_message(0x80, n, 0));
+    for (int n : notes) engine.midi(short_message(0x80, n, 0));
     while (pos < max_samples) {
         const int n = std::min(1024, max_samples - pos);
-        const int got = render_until_silent(out.data() + pos, n);
+        const int got = engine.render_until_silent(out.data() + pos, n);
         pos += got;
         if (got < n) break;
     }

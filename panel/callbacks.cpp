@@ -7,10 +7,9 @@
 namespace {
 
 // One definition for every slider: the table's conversion of the position,
-// written into the program's synthesizer. The macros below stamp out the
-// named twins.
-template <int N, int KIND, int K = 0> int set(int p) {
-    the_engine.set_from_slider(param_id(N, KIND, K), p);
+// written into the slider's engine. The macros below stamp out the named twins.
+template <int N, int KIND, int K = 0> int set(void* engine, int p) {
+    if (engine) static_cast<synth_engine*>(engine)->set_from_slider(param_id(N, KIND, K), p);
     return 0;
 }
 
@@ -35,20 +34,17 @@ constexpr bool names_follow_table() {
 
 } // namespace
 
-int splitslider(void*, int p) { return set<0, K_SPLITKEY>(p); }
-int fade1slider(void*, int p) { return set<0, K_FADE1>(p); }
-int fade2slider(void*, int p) { return set<0, K_FADE2>(p); }
-int transposeslider(void*, int p) { return set<0, K_TRANSPOSE>(p); }
-
-void updateoscp1() { compute_oscsteps(i1); }
-void updateoscp2() { compute_oscsteps(i2); }
+int splitslider(void* e, int p) { return set<0, K_SPLITKEY>(e, p); }
+int fade1slider(void* e, int p) { return set<0, K_FADE1>(e, p); }
+int fade2slider(void* e, int p) { return set<0, K_FADE2>(e, p); }
+int transposeslider(void* e, int p) { return set<0, K_TRANSPOSE>(e, p); }
 
 #define SYNTH_DEFINE_OSC(param, k) \
-    int param##k##_1(void*, int p) { return set<1, K_##param, k>(p); } \
-    int param##k##_2(void*, int p) { return set<2, K_##param, k>(p); }
+    int param##k##_1(void* e, int p) { return set<1, K_##param, k>(e, p); } \
+    int param##k##_2(void* e, int p) { return set<2, K_##param, k>(e, p); }
 #define SYNTH_DEFINE_ENV(param) \
-    int param##1(void*, int p) { return set<1, K_##param>(p); } \
-    int param##2(void*, int p) { return set<2, K_##param>(p); }
+    int param##1(void* e, int p) { return set<1, K_##param>(e, p); } \
+    int param##2(void* e, int p) { return set<2, K_##param>(e, p); }
 #define K_vol K_VOL
 #define K_frq K_FRQ
 #define K_wav K_WAV

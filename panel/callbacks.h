@@ -1,7 +1,9 @@
 // Slider callbacks: each turns a slider position into the engine's unit and
-// writes it into an instrument or a layering setting. The names follow the
-// slider: vol3_2 is the volume of oscillator 3 of instrument 2, attacklen1 the
-// attack length of instrument 1. All return 0 (the dialog's D_O_K).
+// writes it into an instrument or a layering setting of the engine its first
+// argument points to (the slider row's dp3; null: nothing happens). The names
+// follow the slider: vol3_2 is the volume of oscillator 3 of instrument 2,
+// attacklen1 the attack length of instrument 1. All return 0 (the dialog's
+// D_O_K).
 #pragma once
 
 #include "engine/params.h"
@@ -12,10 +14,6 @@ int splitslider(void*, int);
 int fade1slider(void*, int);
 int fade2slider(void*, int);
 int transposeslider(void*, int);
-
-// Recompute all ten phase steps of instrument 1 or 2 from its offsets.
-void updateoscp1();
-void updateoscp2();
 
 #define SYNTH_FOR_EACH_OSCILLATOR(X, param) \
     X(param, 0) X(param, 1) X(param, 2) X(param, 3) X(param, 4) \

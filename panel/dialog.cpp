@@ -9,7 +9,7 @@ int white = makecol32(255, 255, 255);
 
 DIALOG the_dialog[DIALOG_ROWS];
 
-void (*button_actions[4])() = {save1, load1, save2, load2};
+button_action button_actions[4] = {save1, load1, save2, load2};
 
 namespace {
 
@@ -117,6 +117,13 @@ int global_row(int kind) {
 int mode_row(int mode) { return 1 + mode; }
 int save_row(int n) { return block_start(n) + SAVE; }
 int load_row(int n) { return block_start(n) + LOAD; }
+
+void attach_engine(DIALOG* dialog, synth_engine& engine) {
+    for (int r = 0; r + 1 < DIALOG_ROWS; ++r) {
+        DIALOG& d = dialog[r];
+        if (d.proc == d_slider_proc || d.proc == my_radio_proc || d.proc == my_button_proc) d.dp3 = &engine;
+    }
+}
 
 void set_picture(BITMAP* picture) {
     DIALOG& d = the_dialog[PICTURE_ROW];

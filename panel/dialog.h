@@ -20,6 +20,11 @@ constexpr int INSTRUMENT_DY = 400;       // instrument 2 sits this far below ins
 extern int white;                        // the colour of every row, white at 16, 24 and 32 bpp
 extern DIALOG the_dialog[DIALOG_ROWS];
 
+class synth_engine;
+// Points the rows that act (sliders, mode buttons, file buttons) at the
+// engine they play, through each row's dp3.
+void attach_engine(DIALOG* dialog, synth_engine& engine);
+
 // Row numbers of an instrument's sliders (instrument 1 or 2).
 int osc_row(int instrument, osc_param param, int oscillator);
 int env_row(int instrument, env_param param);
@@ -39,8 +44,10 @@ int my_radio_proc(int msg, DIALOG* d, int c);
 int my_button_proc(int msg, DIALOG* d, int c);
 
 // What a click on a file button runs, by the button's action code (d2):
-// save1, load1, save2, load2. Tests may swap the entries.
-extern void (*button_actions[4])();
+// save1, load1, save2, load2, given the button's engine. Tests may swap the
+// entries.
+using button_action = void (*)(synth_engine& engine);
+extern button_action button_actions[4];
 
 // A checkerboard outline of the rectangle (x1, y1)-(x2, y2), corners
 // included, on `screen`: pixels whose coordinate sum has the parity of the

@@ -7,7 +7,6 @@
 
 namespace {
 
-instrument& inst(int n) { return n == 1 ? i1 : i2; }
 
 // An alert line wider than this many characters would not fit its box on the screen.
 constexpr std::size_t MAX_LINE = 90;
@@ -35,35 +34,35 @@ void show_failure(const char* action, const std::string& path, const std::string
     alert(l.what.c_str(), l.why.c_str(), nullptr, "OK", nullptr, 0, 0);
 }
 
-void save_with_selector(int n, const char* title) {
+void save_with_selector(const synth_engine& e, int n, const char* title) {
     char path[PATH_BUFFER];
     if (!choose(title, path)) return;
     std::string error;
-    if (!save_instrument(n, path, &error)) show_failure("Cannot save", path, error);
+    if (!save_instrument(e, n, path, &error)) show_failure("Cannot save", path, error);
 }
 
-void load_with_selector(int n, const char* title) {
+void load_with_selector(synth_engine& e, int n, const char* title) {
     char path[PATH_BUFFER];
     if (!choose(title, path)) return;
     std::string error;
-    if (!load_instrument(n, path, &error)) show_failure("Cannot load", path, error);
+    if (!load_instrument(e, n, path, &error)) show_failure("Cannot load", path, error);
 }
 
 } // namespace
 
-void save1() { save_with_selector(1, "Save Instrument 1"); }
-void load1() { load_with_selector(1, "Load Instrument 1"); }
-void save2() { save_with_selector(2, "Save Instrument 2"); }
-void load2() { load_with_selector(2, "Load Instrument 2"); }
+void save1(synth_engine& e) { save_with_selector(e, 1, "Save Instrument 1"); }
+void load1(synth_engine& e) { load_with_selector(e, 1, "Load Instrument 1"); }
+void save2(synth_engine& e) { save_with_selector(e, 2, "Save Instrument 2"); }
+void load2(synth_engine& e) { load_with_selector(e, 2, "Load Instrument 2"); }
 
-bool save_instrument(int n, const std::string& path, std::string* error) {
-    return save_instrument_file(path, inst(n), error);
+bool save_instrument(const synth_engine& e, int n, const std::string& path, std::string* error) {
+    return save_instrument_file(path, n == 1 ? e.i1 : e.i2, error);
 }
 
-bool load_instrument(int n, const std::string& path, std::string* error) {
+bool load_instrument(synth_engine& e, int n, const std::string& path, std::string* error) {
     std::optional<instrument_record> stored = load_instrument_file(path, error);
     if (!stored) return false;
-    apply_record(*stored, inst(n)); // also recomputes the phase steps
+    apply_record(*stored, n == 1 ? e.i1 : e.i2); // also recomputes the phase steps
     refresh_sliders(the_dialog, n, *stored);
     return true;
 }
@@ -85,8 +84,8 @@ void refresh_sliders(DIALOG* dialog, int n, const instrument_record& stored) {
     for (int e = 0; e < ENV_PARAM_COUNT; ++e) move(env_row(n, env_param(e)), env[e]);
 }
 
-void refresh_setting(DIALOG* dialog, int kind) {
-    const int value = int(the_engine.get(param_id(0, kind)));
+void refresh_setting(DIALOG* dialog, const synth_engine& engine, int kind) {
+    const int value = int(engine.get(param_id(0, kind)));
     if (kind == K_MODE) {
         for (int m = 0; m < LAYERINGS; ++m) {
             DIALOG& d = dialog[mode_row(m)];

@@ -11,18 +11,20 @@
 #include "files/instrument_file.h"
 
 struct DIALOG;
+class synth_engine;
 
-void save1();
-void load1();
-void save2();
-void load2();
+void save1(synth_engine& engine);
+void load1(synth_engine& engine);
+void save2(synth_engine& engine);
+void load2(synth_engine& engine);
 
 // The work behind the buttons, without the selector or the alert.
 // instrument_number is 1 or 2. A load stores the file's values into the
-// instrument, recomputes its phase steps and moves its sliders; on failure
-// nothing changes and error says why.
-bool save_instrument(int instrument_number, const std::string& path, std::string* error);
-bool load_instrument(int instrument_number, const std::string& path, std::string* error);
+// engine's instrument, recomputes its phase steps and moves its sliders on
+// the panel; on failure nothing changes and error says why.
+bool save_instrument(const synth_engine& engine, int instrument_number, const std::string& path,
+                     std::string* error);
+bool load_instrument(synth_engine& engine, int instrument_number, const std::string& path, std::string* error);
 
 // Moves the sliders of one instrument to the positions the stored values give
 // and marks those rows for redrawing. Positions are not limited to a slider's
@@ -32,7 +34,7 @@ void refresh_sliders(DIALOG* dialog, int instrument_number, const instrument_rec
 // Shows the engine's value of a shared setting (engine/params.h kind): moves
 // its global slider, or selects the mode's radio button alone, and marks the
 // rows for redrawing. Kinds without a control on the panel change nothing.
-void refresh_setting(DIALOG* dialog, int kind);
+void refresh_setting(DIALOG* dialog, const synth_engine& engine, int kind);
 
 // The two lines of a failure alert: what failed with the file's name, and why.
 struct failure_lines {

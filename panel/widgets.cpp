@@ -86,7 +86,7 @@ int my_radio_proc(int msg, DIALOG* d, int c) {
         d->flags &= ~D_SELECTED;
         broadcast_dialog_message(MSG_RADIO, d->d1);
         d->flags |= D_SELECTED;
-        multimode = d->d2;
+        if (d->dp3) static_cast<synth_engine*>(d->dp3)->set(param_id(0, K_MODE), d->d2);
     }
     return ret;
 }
@@ -98,7 +98,8 @@ int my_button_proc(int msg, DIALOG* d, int) {
         return D_O_K;
     case MSG_CLICK: {
         // The action runs at once, when the button goes down.
-        if (d->d2 >= 0 && d->d2 < 4 && button_actions[d->d2]) button_actions[d->d2]();
+        if (d->d2 >= 0 && d->d2 < 4 && button_actions[d->d2] && d->dp3)
+            button_actions[d->d2](*static_cast<synth_engine*>(d->dp3));
         int s = d->flags & D_SELECTED;
         const bool invert = (d->flags & D_EXIT) ? false : s != 0;
         while (gui_mouse_b()) {

@@ -28,8 +28,10 @@ jack_nframes_t first_sound(const jack_tester& t, jack_nframes_t from, jack_nfram
     return to;
 }
 
+synth_engine engine;
+
 void dense_instruments() {
-    for (instrument* in : {&i1, &i2}) {
+    for (instrument* in : {&engine.i1, &engine.i2}) {
         for (int k = 0; k < OSCILLATORS; ++k) {
             in->frq[k] = k * 5 - 12;
             in->vol[k] = 0.08;
@@ -42,7 +44,7 @@ void dense_instruments() {
         in->decay = 0.6;
         in->releaselen = 22050;
     }
-    multimode = 4; // every note on both instruments
+    engine.multimode = 4; // every note on both instruments
 }
 
 bool start(jack_server& server, int period, jack_tester*& tester, double seconds) {
@@ -50,12 +52,12 @@ bool start(jack_server& server, int period, jack_tester*& tester, double seconds
         std::fprintf(stderr, "jackd did not start at %d frames\n", period);
         return false;
     }
-    engine_init();
+    engine.reset();
     tester = new jack_tester(seconds);
     live_settings s;
     s.audio = audio_choice::jack;
     std::string why;
-    if (!tester->ok() || !live_open(the_engine, s, &why) || !tester->record_from("^device_measure(-[0-9]+)?")) {
+    if (!tester->ok() || !live_open(engine, s, &why) || !tester->record_from("^device_measure(-[0-9]+)?")) {
         std::fprintf(stderr, "could not set up MIDI in and audio out: %s\n", why.c_str());
         return false;
     }

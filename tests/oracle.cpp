@@ -1,6 +1,6 @@
 #include "tests/oracle.h"
 
-double oracle_render_normal(instrument* in) {
+double oracle_render_normal(synth_engine& e, instrument* in) {
     instrument& I = *in;
     if (I.hush.exchange(false))
         for (int n = 0; n < NOTES; ++n) I.velocity[n] = 0;
@@ -10,7 +10,7 @@ double oracle_render_normal(instrument* in) {
         I.fadecount[n] = fadelen;
     });
 
-    const double bend = the_engine.bend_factor();
+    const double bend = e.bend_factor();
     for (int k = 0; k < OSCILLATORS; ++k) I.phase[k] = I.phase[k] + I.oscstep[k] * bend;
 
     const int A = usable_length(I.attacklen), D = usable_length(I.decaylen),
@@ -33,7 +33,7 @@ double oracle_render_normal(instrument* in) {
             env = d * I.decay + (1.0 - d) * I.attack;
         }
         if (p >= A + D) env = I.decay;
-        if (noteon[n] == 0 && p >= A + D) {
+        if (e.noteon[n] == 0 && p >= A + D) {
             p++;
             env = (1.0 - double(p - A - D) / double(R)) * I.decay;
         }
@@ -48,7 +48,7 @@ double oracle_render_normal(instrument* in) {
         }
         sounding = true;
 
-        const int idx = transpose + n;
+        const int idx = e.transpose + n;
         if (idx < 0 || idx >= NOTES) continue;
         for (int k = 0; k < OSCILLATORS; ++k) {
             // A wave whose step is 0 (its offset too high to have a pitch) is silent.
@@ -58,10 +58,10 @@ double oracle_render_normal(instrument* in) {
                 case 0: w = sinwave(x); break;
                 case 1: w = sqrwave(x); break;
                 case 2: w = sawwave(x); break;
-                case 3: w = rndwave(x); break;
+                case 3: w = rndwave(e.rng); break;
                 default: continue;
                 }
-                out = out + ((w * I.vol[k]) * env) * vibrato(I.vib[k]);
+                out = out + ((w * I.vol[k]) * env) * vibrato(e.oscvibrato, I.vib[k]);
             }
         }
     }
@@ -70,13 +70,13 @@ double oracle_render_normal(instrument* in) {
     return out;
 }
 
-void oracle_stream(int16_t* out, int n) {
+void oracle_stream(synth_engine& e, int16_t* out, int n) {
     for (int i = 0; i < n; ++i) {
         double sum = 0.0;
-        sum = sum + oracle_render_normal(&i1);
-        sum = sum + oracle_render_normal(&i2);
+        sum = sum + oracle_render_normal(e, &e.i1);
+        sum = sum + oracle_render_normal(e, &e.i2);
         out[i] = to_sample(sum);
-        oscvibrato = oscvibrato + CYCLE / (double(outhertz) / 5.0);
-        if (oscvibrato >= CYCLE) oscvibrato = oscvibrato - CYCLE;
+        e.oscvibrato = e.oscvibrato + CYCLE / (double(outhertz) / 5.0);
+        if (e.oscvibrato >= CYCLE) e.oscvibrato = e.oscvibrato - CYCLE;
     }
 }

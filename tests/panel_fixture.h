@@ -59,6 +59,7 @@ protected:
 
     void SetUp() override {
         EngineTest::SetUp();
+        attach_engine(pristine, engine);
         std::memcpy(the_dialog, pristine, sizeof pristine);
         clear_to_color(screen, 0);
         active_dialog = the_dialog; // the rows a broadcast reaches
@@ -74,5 +75,5 @@ protected:
     static void draw(int row) { object_message(&the_dialog[row], MSG_DRAW, 0); }
 
     static inline DIALOG pristine[DIALOG_ROWS];
-    void (*saved_actions[4])();
+    button_action saved_actions[4];
 };

@@ -1,6 +1,7 @@
 // Renders one sequence of note messages and parameter changes through the
 // reference renderer and through the shipped one, each from the start-up
-// state, and compares the results.
+// state of one engine, and compares the results. A sequence's actions act on
+// that engine (the test's own).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -13,11 +14,12 @@
 
 #include "engine/engine.h"
 #include "engine/notes.h"
+#include "tests/engine_fixture.h"
 #include "tests/oracle.h"
 
 struct timed_action {
     long at; // handed over just before this sample is rendered
-    std::function<void()> act;
+    std::function<void(synth_engine&)> act;
 };
 
 struct sequence {
@@ -26,11 +28,12 @@ struct sequence {
     long length = 0;
 
     sequence& at(long when, std::function<void()> act) {
-        actions.push_back({when, std::move(act)});
+        actions.push_back({when, [act = std::move(act)](synth_engine&) { act(); }});
         return *this;
     }
     sequence& note(long when, int note, int velocity, int status = 0x90) {
-        return at(when, [=] { addData(short_message(status, note, velocity)); });
+        actions.push_back({when, [=](synth_engine& e) { e.midi(short_message(status, note, velocity)); }});
+        return *this;
     }
 };
 
@@ -43,16 +46,16 @@ struct engine_snapshot {
     bool operator==(const engine_snapshot&) const = default;
 };
 
-inline engine_snapshot snapshot() {
+inline engine_snapshot snapshot(const synth_engine& e) {
     engine_snapshot s;
-    for (const instrument* in : {&i1, &i2}) {
+    for (const instrument* in : {&e.i1, &e.i2}) {
         s.envpos.insert(s.envpos.end(), in->envpos, in->envpos + NOTES);
         s.velocity.insert(s.velocity.end(), in->velocity, in->velocity + NOTES);
         s.fadecount.insert(s.fadecount.end(), in->fadecount, in->fadecount + NOTES);
         s.phase.insert(s.phase.end(), in->phase, in->phase + OSCILLATORS);
     }
-    s.vibrato_phase = oscvibrato;
-    s.noise = noise_state();
+    s.vibrato_phase = e.oscvibrato;
+    s.noise = e.rng;
     return s;
 }
 
@@ -60,28 +63,28 @@ enum class renderer { oracle, shipped };
 
 // chunk(i) gives the length of the i-th stream buffer the shipped renderer is
 // asked for (cut short at the next action); the live program asks for 1024.
-inline std::vector<int16_t> render(const sequence& seq, renderer r,
+inline std::vector<int16_t> render(synth_engine& engine, const sequence& seq, renderer r,
                                    const std::function<int(long)>& chunk = [](long) { return 1024; },
                                    engine_snapshot* after = nullptr) {
-    engine_init();
+    engine.reset();
     seq.setup();
     std::vector<int16_t> out(size_t(seq.length));
     long pos = 0, calls = 0;
     size_t next = 0;
     for (;;) {
-        while (next < seq.actions.size() && seq.actions[next].at <= pos) seq.actions[next++].act();
+        while (next < seq.actions.size() && seq.actions[next].at <= pos) seq.actions[next++].act(engine);
         if (pos >= seq.length) break;
         long n = (next < seq.actions.size() ? std::min(seq.actions[next].at, seq.length)
                                             : seq.length) - pos;
         if (r == renderer::oracle) {
-            oracle_stream(out.data() + pos, int(n));
+            oracle_stream(engine, out.data() + pos, int(n));
         } else {
             n = std::min<long>(n, std::max(1, chunk(calls++)));
-            streamcallback(nullptr, out.data() + pos, int(2 * n), 0);
+            engine.render(out.data() + pos, int(n));
         }
         pos += n;
     }
-    if (after) *after = snapshot();
+    if (after) *after = snapshot(engine);
     return out;
 }
 
@@ -115,7 +118,7 @@ inline const std::string& oscillator_code_at_start() {
 }
 
 // Runs each test once per oscillator code the processor has.
-class RenderTest : public ::testing::TestWithParam<std::string> {
+class RenderTest : public ::testing::TestWithParam<std::string>, protected engine_under_test {
 protected:
     void SetUp() override {
         oscillator_code_at_start();
@@ -128,8 +131,8 @@ protected:
     // Renders seq both ways and checks samples and final state.
     void compare(const sequence& seq, const std::function<int(long)>& chunk = [](long) { return 1024; }) {
         engine_snapshot a, b;
-        auto want = render(seq, renderer::oracle, {}, &a);
-        auto got = render(seq, renderer::shipped, chunk, &b);
+        auto want = render(engine, seq, renderer::oracle, {}, &a);
+        auto got = render(engine, seq, renderer::shipped, chunk, &b);
         EXPECT_TRUE(any_sound(want)) << "the sequence is silent: it tests nothing";
         EXPECT_TRUE(within_one(want, got));
         EXPECT_EQ(a.envpos, b.envpos);

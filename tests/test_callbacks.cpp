@@ -9,52 +9,52 @@
 class CallbacksTest : public EngineTest {};
 
 TEST_F(CallbacksTest, GlobalSliders) {
-    transposeslider(nullptr, 0);
+    transposeslider(&engine, 0);
     EXPECT_EQ(transpose, -25);
-    transposeslider(nullptr, 25);
+    transposeslider(&engine, 25);
     EXPECT_EQ(transpose, 0);
-    transposeslider(nullptr, 50);
+    transposeslider(&engine, 50);
     EXPECT_EQ(transpose, 25);
-    splitslider(nullptr, 61);
-    fade1slider(nullptr, 12);
-    fade2slider(nullptr, 50);
+    splitslider(&engine, 61);
+    fade1slider(&engine, 12);
+    fade2slider(&engine, 50);
     EXPECT_EQ(splitkey, 61);
     EXPECT_EQ(fade1, 12);
     EXPECT_EQ(fade2, 50);
 }
 
 TEST_F(CallbacksTest, ConversionsAtTheirEnds) {
-    EXPECT_EQ(attacklen1(nullptr, 0), 0);
+    EXPECT_EQ(attacklen1(&engine, 0), 0);
     EXPECT_EQ(i1.attacklen, 1);
-    attacklen1(nullptr, 100);
+    attacklen1(&engine, 100);
     EXPECT_EQ(i1.attacklen, 20001);
-    decaylen2(nullptr, 0);
-    releaselen2(nullptr, 100);
+    decaylen2(&engine, 0);
+    releaselen2(&engine, 100);
     EXPECT_EQ(i2.decaylen, 1);
     EXPECT_EQ(i2.releaselen, 20001);
 
-    fadelen1(nullptr, 0);
+    fadelen1(&engine, 0);
     EXPECT_EQ(i1.fadelen, -1);
-    fadelen1(nullptr, 1);
+    fadelen1(&engine, 1);
     EXPECT_EQ(i1.fadelen, 2000);
-    fadelen1(nullptr, 200);
+    fadelen1(&engine, 200);
     EXPECT_EQ(i1.fadelen, 400000);
 
-    vol4_1(nullptr, 100);
+    vol4_1(&engine, 100);
     EXPECT_EQ(i1.vol[4], 1.0);
-    vol4_1(nullptr, 37);
+    vol4_1(&engine, 37);
     EXPECT_EQ(i1.vol[4], 0.37);
-    vib9_2(nullptr, 50);
+    vib9_2(&engine, 50);
     EXPECT_EQ(i2.vib[9], 1.0);
-    attack1(nullptr, 100);
-    decay2(nullptr, 100);
+    attack1(&engine, 100);
+    decay2(&engine, 100);
     EXPECT_EQ(i1.attack, 2.0);
     EXPECT_EQ(i2.decay, 2.0);
-    wav7_1(nullptr, 3);
+    wav7_1(&engine, 3);
     EXPECT_EQ(i1.wav[7], 3);
-    frq2_2(nullptr, 50);
+    frq2_2(&engine, 50);
     EXPECT_EQ(i2.frq[2], 0);
-    frq2_2(nullptr, 0);
+    frq2_2(&engine, 0);
     EXPECT_EQ(i2.frq[2], -50);
 }
 
@@ -64,20 +64,20 @@ TEST_F(CallbacksTest, FrequencyMoveRecomputesOnlyItsInstrument) {
         i2.oscstep[k] = -1.0;
     }
     i2.frq[5] = 7;
-    frq3_2(nullptr, 62); // +12
+    frq3_2(&engine, 62); // +12
     for (int k = 0; k < OSCILLATORS; ++k) {
         double want = 6.282 / (44100.0 / spechertz(k == 3 ? 12 : k == 5 ? 7 : 0));
         EXPECT_EQ(i2.oscstep[k], want) << k;
         EXPECT_EQ(i1.oscstep[k], -1.0) << k;
     }
-    updateoscp1();
+    compute_oscsteps(i1);
     EXPECT_EQ(i1.oscstep[0], 6.282 / 44100.0);
 }
 
 // Every slider callback writes its own field of its own instrument and
 // nothing else: a wrong name in the generated twins shows up here.
 TEST_F(CallbacksTest, EachCallbackWritesExactlyItsField) {
-    auto snapshot = [] {
+    auto snapshot = [this] {
         instrument_record a = record_of(i1), b = record_of(i2);
         std::vector<uint8_t> bytes(2 * INSTRUMENT_FILE_SIZE);
         encode_record(a, bytes.data());
@@ -93,9 +93,9 @@ TEST_F(CallbacksTest, EachCallbackWritesExactlyItsField) {
     for (int inst = 1; inst <= 2; ++inst) {
         for (int param = 0; param < OSC_PARAM_COUNT; ++param) {
             for (int k = 0; k < OSCILLATORS; ++k) {
-                engine_init();
+                engine.reset();
                 auto before = snapshot();
-                osc_callback(inst, osc_param(param), k)(nullptr, position[param]);
+                osc_callback(inst, osc_param(param), k)(&engine, position[param]);
                 auto after = snapshot();
                 int at = (inst - 1) * 192 + 16 * k + osc_offset[param];
                 for (size_t b = 0; b < before.size(); ++b) {
@@ -108,9 +108,9 @@ TEST_F(CallbacksTest, EachCallbackWritesExactlyItsField) {
             }
         }
         for (int param = 0; param < ENV_PARAM_COUNT; ++param) {
-            engine_init();
+            engine.reset();
             auto before = snapshot();
-            env_callback(inst, env_param(param))(nullptr, env_position[param]);
+            env_callback(inst, env_param(param))(&engine, env_position[param]);
             auto after = snapshot();
             int at = (inst - 1) * 192 + env_offset[param];
             for (size_t b = 0; b < before.size(); ++b) {
@@ -128,16 +128,16 @@ TEST_F(CallbacksTest, EachCallbackWritesExactlyItsField) {
 
 TEST_F(CallbacksTest, SliderPositionsSurviveAFile) {
     // A file written from slider settings puts every slider back.
-    vol1_1(nullptr, 57);
-    vib1_1(nullptr, 23);
-    frq1_1(nullptr, 3);
-    wav1_1(nullptr, 2);
-    attacklen1(nullptr, 42);
-    attack1(nullptr, 99);
-    decaylen1(nullptr, 100);
-    decay1(nullptr, 1);
-    releaselen1(nullptr, 7);
-    fadelen1(nullptr, 150);
+    vol1_1(&engine, 57);
+    vib1_1(&engine, 23);
+    frq1_1(&engine, 3);
+    wav1_1(&engine, 2);
+    attacklen1(&engine, 42);
+    attack1(&engine, 99);
+    decaylen1(&engine, 100);
+    decay1(&engine, 1);
+    releaselen1(&engine, 7);
+    fadelen1(&engine, 150);
     instrument_record pos = slider_positions(record_of(i1));
     EXPECT_EQ(pos.vol[1], 57);
     EXPECT_EQ(pos.vib[1], 23);

@@ -10,6 +10,7 @@
 namespace {
 
 struct audio_thread {
+    synth_engine& engine;
     std::atomic<long> samples{0};
     std::atomic<bool> stop{false};
     long onsets = 0; // sound after at least 8 silent samples
@@ -20,7 +21,7 @@ struct audio_thread {
             int16_t buf[64];
             int silent = 8;
             while (!stop.load(std::memory_order_relaxed)) {
-                streamcallback(nullptr, buf, sizeof buf, 0);
+                engine.render(buf, 64);
                 for (int16_t s : buf) {
                     if (s == 0) {
                         ++silent;
@@ -54,9 +55,9 @@ TEST_F(ConcurrencyTest, NoNoteIsLostWhileEverythingMoves) {
     // A sine 50 semitones down: a sounding voice gives at most a lone zero
     // sample where it crosses zero, while notes are 130 samples apart.
     i2.frq[0] = -50;
-    updateoscp2();
+    compute_oscsteps(i2);
     multimode = 1;
-    audio_thread audio;
+    audio_thread audio{engine};
     audio.start();
 
     std::atomic<bool> done{false};
@@ -64,13 +65,13 @@ TEST_F(ConcurrencyTest, NoNoteIsLostWhileEverythingMoves) {
         for (int i = 0; !done.load(std::memory_order_relaxed); ++i) {
             // Instrument 1 and the layering settings change; instrument 2's
             // sound stays as the note test needs it.
-            osc_callback(1, osc_param(i % OSC_PARAM_COUNT), i % 10)(nullptr, i % 4);
-            env_callback(1, env_param(i % ENV_PARAM_COUNT))(nullptr, i % 100);
-            vib3_2(nullptr, i % 50);
-            splitslider(nullptr, i % 101);
-            fade1slider(nullptr, i % 101);
-            fade2slider(nullptr, (i * 7) % 101);
-            transposeslider(nullptr, 20 + i % 10);
+            osc_callback(1, osc_param(i % OSC_PARAM_COUNT), i % 10)(&engine, i % 4);
+            env_callback(1, env_param(i % ENV_PARAM_COUNT))(&engine, i % 100);
+            vib3_2(&engine, i % 50);
+            splitslider(&engine, i % 101);
+            fade1slider(&engine, i % 101);
+            fade2slider(&engine, (i * 7) % 101);
+            transposeslider(&engine, 20 + i % 10);
             multimode = 1;
             if (i % 64 == 0) std::this_thread::yield();
         }
@@ -79,10 +80,10 @@ TEST_F(ConcurrencyTest, NoNoteIsLostWhileEverythingMoves) {
     const int notes = 600;
     for (int i = 0; i < notes; ++i) {
         int note = 40 + i % 20;
-        addData(short_message(0x90, note, 100 + i % 28));
-        addData(short_message(0x90, 0, 0)); // unrelated traffic between
+        engine.midi(short_message(0x90, note, 100 + i % 28));
+        engine.midi(short_message(0x90, 0, 0)); // unrelated traffic between
         audio.wait_samples(130);            // the voice has started (and ended)
-        addData(short_message(0x90, note, 0));
+        engine.midi(short_message(0x90, note, 0));
         audio.wait_samples(130);
     }
     done = true;
@@ -96,13 +97,13 @@ TEST_F(ConcurrencyTest, NoNoteIsLostWhileEverythingMoves) {
 // check the voice the renderer finally holds.
 TEST_F(ConcurrencyTest, StartsAreNeverTorn) {
     multimode = 1;
-    audio_thread audio;
+    audio_thread audio{engine};
     audio.start();
     for (int i = 0; i < 20000; ++i) {
-        addData(short_message(0x90, 50, 12 + i % 116));
-        addData(short_message(0x90, 50, 0));
+        engine.midi(short_message(0x90, 50, 12 + i % 116));
+        engine.midi(short_message(0x90, 50, 0));
     }
-    addData(short_message(0x90, 50, 127));
+    engine.midi(short_message(0x90, 50, 127));
     audio.wait_samples(256);
     audio.join();
     // Joined: the voice state is ours to read. A held note on instrument 2

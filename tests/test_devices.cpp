@@ -64,7 +64,8 @@ TEST(NoDevices, EveryCallFailsQuietlyWithAReason) {
         s.audio = c.audio;
         s.midi = midi_choice::all;
         std::string why;
-        EXPECT_EQ(live_open(the_engine, s, &why), c.opens);
+        synth_engine engine;
+        EXPECT_EQ(live_open(engine, s, &why), c.opens);
         EXPECT_EQ(why, c.why);
         EXPECT_STREQ(live_host(), "");
         EXPECT_EQ(live_connections(), "no audio output; no MIDI input");

@@ -53,13 +53,12 @@ protected:
     void SetUp() override {
         WithServer::SetUp();
         if (HasFatalFailure()) return;
-        engine_init();
         tester = std::make_unique<jack_tester>(30.0);
         ASSERT_TRUE(tester->ok());
         live_settings s;
         s.audio = audio_choice::jack;
         std::string why;
-        ASSERT_TRUE(live_open(the_engine, s, &why)) << why;
+        ASSERT_TRUE(live_open(engine, s, &why)) << why;
         ASSERT_STREQ(live_host(), "JACK");
         ASSERT_NE(live_connections().find("MIDI from tester:midi_out"), std::string::npos)
             << live_connections();
@@ -90,6 +89,8 @@ protected:
     bool silent(jack_nframes_t from, jack_nframes_t to) const { return first_sound(from, to) == to; }
 
     std::unique_ptr<jack_tester> tester;
+    synth_engine engine;
+    instrument& i1 = engine.i1;
 };
 
 TEST_F(PlayedSynth, HeldNoteSoundsAt440HzOnBothSpeakersAndFallsSilentAfterRelease) {
@@ -185,7 +186,7 @@ TEST_F(PlayedSynth, NoNoteIsLostAmongAHundredFastNotes) {
         last_sound = f;
     }
     EXPECT_EQ(blips, N);
-    for (int n = 0; n < NOTES; ++n) EXPECT_EQ(noteon[n], 0) << "note " << n << " still held";
+    for (int n = 0; n < NOTES; ++n) EXPECT_EQ(engine.noteon[n], 0) << "note " << n << " still held";
 }
 
 } // namespace

@@ -169,16 +169,16 @@ TEST(FactoryDemo, PlaysInEveryModeWithoutClipping) {
     ASSERT_GT(played.size(), 100u);
     for (int mode = 0; mode < 6; ++mode) {
         SCOPED_TRACE("mode " + std::to_string(mode));
-        engine_init();
-        apply_record(*piano, i1);
-        apply_record(*strings, i2);
-        multimode = mode;
+        synth_engine engine;
+        apply_record(*piano, engine.i1);
+        apply_record(*strings, engine.i2);
+        engine.multimode = mode;
         int16_t buf[1024];
         int64_t pos = 0;
         int peak = 0;
         double sum = 0.0;
         auto render = [&](int n) {
-            streamcallback(nullptr, buf, 2 * n, 0);
+            engine.render(buf, n);
             for (int i = 0; i < n; ++i) {
                 peak = std::max(peak, std::abs(int(buf[i])));
                 sum += double(buf[i]) * buf[i];
@@ -187,7 +187,7 @@ TEST(FactoryDemo, PlaysInEveryModeWithoutClipping) {
         };
         for (const midi_event& e : played) {
             while (pos < e.sample) render(int(std::min<int64_t>(1024, e.sample - pos)));
-            addData(e.message);
+            engine.midi(e.message);
         }
         for (int k = 0; k < 40; ++k) render(1024);
         EXPECT_LT(dbfs(peak), -1.0);

@@ -42,7 +42,7 @@ TEST_P(Golden, StartUpInstrumentsPlayAChord) {
 
 TEST_P(Golden, ChordsOnBothInstrumentsWithEveryWave) {
     sequence seq;
-    seq.setup = [] {
+    seq.setup = [this] {
         multimode = 4; // fade: both instruments sound
         set_osc(i1, 0, 0, 0.5, 0, 0.3);
         set_osc(i1, 1, 1, 0.25, 7, 0.0);
@@ -63,7 +63,7 @@ TEST_P(Golden, ChordsOnBothInstrumentsWithEveryWave) {
 
 TEST_P(Golden, FastRepeatsAndRetriggersInRelease) {
     sequence seq;
-    seq.setup = [] {
+    seq.setup = [this] {
         multimode = 1;
         set_osc(i2, 0, 1, 0.7, 0, 0.0);
         set_osc(i2, 1, 2, 0.5, 12, 0.4);
@@ -87,7 +87,7 @@ TEST_P(Golden, EveryLayeringMode) {
     for (int mode = 0; mode < 6; ++mode) {
         SCOPED_TRACE("mode " + std::to_string(mode));
         sequence seq;
-        seq.setup = [mode] {
+        seq.setup = [this, mode] {
             multimode = mode;
             splitkey = 55;
             fade1 = 40;
@@ -105,7 +105,7 @@ TEST_P(Golden, EveryLayeringMode) {
 
 TEST_P(Golden, FadesIncludingChangesWhileSounding) {
     sequence seq;
-    seq.setup = [] {
+    seq.setup = [this] {
         i1.fadelen = 2000;
         set_osc(i1, 1, 1, 0.5, -7, 0.0);
         set_osc(i1, 2, 3, 0.2, 0, 0.0);
@@ -113,13 +113,13 @@ TEST_P(Golden, FadesIncludingChangesWhileSounding) {
     };
     seq.length = 12000;
     seq.note(10, 40, 127).note(700, 45, 100);
-    seq.at(1500, [] { i1.fadelen = 4000; }); // running fades keep their count
+    seq.at(1500, [this] { i1.fadelen = 4000; }); // running fades keep their count
     seq.note(1600, 47, 120);
-    seq.at(2500, [] { i1.fadelen = -1; }); // a fade still counting goes silent
+    seq.at(2500, [this] { i1.fadelen = -1; }); // a fade still counting goes silent
     seq.note(2600, 52, 120);               // a new note does not fade
-    seq.at(3000, [] { i1.fadelen = 0; });
+    seq.at(3000, [this] { i1.fadelen = 0; });
     seq.note(3100, 54, 120);
-    seq.at(3200, [] { i1.fadelen = 6000; });
+    seq.at(3200, [this] { i1.fadelen = 6000; });
     seq.note(3300, 57, 127);
     seq.note(9000, 40, 0).note(9000, 45, 0).note(9000, 47, 0).note(9000, 52, 0);
     seq.note(9000, 54, 0).note(9000, 57, 0);
@@ -128,43 +128,43 @@ TEST_P(Golden, FadesIncludingChangesWhileSounding) {
 
 TEST_P(Golden, TranspositionToBothEndsAndBeyondTheTable) {
     sequence seq;
-    seq.setup = [] {
+    seq.setup = [this] {
         set_osc(i1, 0, 0, 0.6, 50, 0.0); // the highest offset
         set_osc(i1, 1, 1, 0.4, -50, 0.0);
         set_osc(i1, 2, 2, 0.4, 24, 0.5);
         envelope(i1, 10, 10, 100);
     };
     seq.length = 16000;
-    seq.at(0, [] { transpose = 25; });
+    seq.at(0, [this] { transpose = 25; });
     seq.note(10, 99, 127).note(10, 0, 127).note(20, 124, 127); // 124 is never heard
-    seq.at(4000, [] { transpose = -25; }); // the voice of note 0 loses its pitch
+    seq.at(4000, [this] { transpose = -25; }); // the voice of note 0 loses its pitch
     seq.note(4100, 10, 127).note(4200, 30, 127);
-    seq.at(8000, [] { transpose = 3; });
+    seq.at(8000, [this] { transpose = 3; });
     seq.note(12000, 99, 0).note(12000, 0, 0).note(12000, 10, 0).note(12000, 30, 0);
     compare(seq);
 }
 
 TEST_P(Golden, ParametersChangedWhileNotesSound) {
     sequence seq;
-    seq.setup = [] { multimode = 2; };
+    seq.setup = [this] { multimode = 2; };
     seq.length = 24000;
     for (int n = 40; n < 70; n += 3) seq.note(n, n, 127);
-    seq.at(1000, [] { wav2_1(nullptr, 1); });
-    seq.at(1500, [] { vol2_1(nullptr, 70); frq2_1(nullptr, 62); });
-    seq.at(2000, [] { attacklen1(nullptr, 3); decaylen2(nullptr, 1); });
-    seq.at(3000, [] { vib0_1(nullptr, 50); vib0_2(nullptr, 25); wav0_2(nullptr, 2); });
-    seq.at(4000, [] { releaselen1(nullptr, 0); releaselen2(nullptr, 10); });
+    seq.at(1000, [this] { wav2_1(&engine, 1); });
+    seq.at(1500, [this] { vol2_1(&engine, 70); frq2_1(&engine, 62); });
+    seq.at(2000, [this] { attacklen1(&engine, 3); decaylen2(&engine, 1); });
+    seq.at(3000, [this] { vib0_1(&engine, 50); vib0_2(&engine, 25); wav0_2(&engine, 2); });
+    seq.at(4000, [this] { releaselen1(&engine, 0); releaselen2(&engine, 10); });
     for (int n = 40; n < 70; n += 3) seq.note(5000 + n, n, 0);
-    seq.at(5100, [] { decaylen2(nullptr, 0); releaselen2(nullptr, 0); }); // shortened mid-release
-    seq.at(6000, [] { wav0_1(nullptr, 3); vol0_1(nullptr, 0); vol5_1(nullptr, 100); wav5_1(nullptr, 4); });
+    seq.at(5100, [this] { decaylen2(&engine, 0); releaselen2(&engine, 0); }); // shortened mid-release
+    seq.at(6000, [this] { wav0_1(&engine, 3); vol0_1(&engine, 0); vol5_1(&engine, 100); wav5_1(&engine, 4); });
     for (int n = 40; n < 70; n += 3) seq.note(7000 + n, n, 90);
-    seq.at(9000, [] { frq0_1(nullptr, 0); frq0_2(nullptr, 100); });
+    seq.at(9000, [this] { frq0_1(&engine, 0); frq0_2(&engine, 100); });
     compare(seq);
 }
 
 TEST_P(Golden, LoudMixesClipAlike) {
     sequence seq;
-    seq.setup = [] {
+    seq.setup = [this] {
         for (int k = 0; k < OSCILLATORS; ++k) set_osc(i1, k, k % 3, 1.0, k, 0.0);
     };
     seq.length = 8000;
@@ -179,7 +179,7 @@ TEST_P(Golden, FileOnlyOffsetsAtEveryAngle) {
     for (double seconds : {0.0, 0.5, 8.8, 600.0, 3600.0}) {
         SCOPED_TRACE(std::to_string(seconds) + " s into the note");
         sequence seq;
-        seq.setup = [seconds] {
+        seq.setup = [this, seconds] {
             transpose = 25;
             multimode = 4;
             set_osc(i1, 0, 0, 1.0, 390);
@@ -194,11 +194,11 @@ TEST_P(Golden, FileOnlyOffsetsAtEveryAngle) {
         compare(seq);
     }
     sequence silent; // sine, square and sawtooth, each without a pitch
-    silent.setup = [] { for (int k = 0; k < 3; ++k) set_osc(i1, k, k, 1.0, 393 + 10000 * k); };
+    silent.setup = [this] { for (int k = 0; k < 3; ++k) set_osc(i1, k, k, 1.0, 393 + 10000 * k); };
     silent.length = 2000;
     silent.note(0, 60, 127);
-    EXPECT_FALSE(any_sound(render(silent, renderer::oracle)));
-    EXPECT_FALSE(any_sound(render(silent, renderer::shipped)));
+    EXPECT_FALSE(any_sound(render(engine, silent, renderer::oracle)));
+    EXPECT_FALSE(any_sound(render(engine, silent, renderer::shipped)));
 }
 
 TEST_P(Golden, LoadedInstrumentFiles) {
@@ -207,13 +207,13 @@ TEST_P(Golden, LoadedInstrumentFiles) {
                      ("synth-golden-" + std::to_string(getpid()) + "-" + GetParam());
     std::filesystem::create_directories(dir);
     const std::string f1 = (dir / "organ.zpk").string(), f2 = (dir / "pluck.zpk").string();
-    engine_init();
+    engine.reset();
     for (int k = 0; k < 6; ++k) set_osc(i1, k, k % 4, 0.9 / (k + 1), 12 * (k % 3) - k, 0.1 * k);
     envelope(i1, 2001, 4001, 8001, 1.2, 0.9);
     i1.fadelen = 40000;
     set_osc(i1, 9, 1, 0.3, -24, 0.0);
     ASSERT_TRUE(save_instrument_file(f1, i1, nullptr));
-    engine_init();
+    engine.reset();
     set_osc(i1, 0, 2, 1.0, 0, 0.0);
     set_osc(i1, 1, 1, 0.5, 19, 0.7);
     envelope(i1, 1, 201, 1201, 2.0, 0.2);
@@ -245,14 +245,14 @@ TEST_P(RandomStreams, AgreeWithTheReference) {
         auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
         sequence seq;
         seq.length = 30000;
-        seq.setup = [s = rng()] {
+        seq.setup = [this, s = rng()] {
             std::mt19937 r(s);
             for (int inst = 1; inst <= 2; ++inst)
                 for (int k = 0; k < OSCILLATORS; ++k) {
-                    osc_callback(inst, OSC_VOL, k)(nullptr, r() % 3 ? 0 : int(r() % 101));
-                    osc_callback(inst, OSC_FRQ, k)(nullptr, int(r() % 101));
-                    osc_callback(inst, OSC_WAV, k)(nullptr, int(r() % 5));
-                    osc_callback(inst, OSC_VIB, k)(nullptr, int(r() % 51));
+                    osc_callback(inst, OSC_VOL, k)(&engine, r() % 3 ? 0 : int(r() % 101));
+                    osc_callback(inst, OSC_FRQ, k)(&engine, int(r() % 101));
+                    osc_callback(inst, OSC_WAV, k)(&engine, int(r() % 5));
+                    osc_callback(inst, OSC_VIB, k)(&engine, int(r() % 51));
                 }
         };
         long t = 0;
@@ -267,14 +267,14 @@ TEST_P(RandomStreams, AgreeWithTheReference) {
             } else if (what < 80) {
                 int inst = pick(1, 2), param = pick(0, OSC_PARAM_COUNT - 1), k = pick(0, 9);
                 int pos = param == OSC_WAV ? pick(0, 4) : pick(0, 100);
-                seq.at(t, [=] { osc_callback(inst, osc_param(param), k)(nullptr, pos); });
+                seq.at(t, [=, this] { osc_callback(inst, osc_param(param), k)(&engine, pos); });
             } else if (what < 92) {
                 int inst = pick(1, 2), param = pick(0, ENV_PARAM_COUNT - 1);
                 int pos = param == ENV_FADELEN ? pick(0, 3) : pick(0, 4);
-                seq.at(t, [=] { env_callback(inst, env_param(param))(nullptr, pos); });
+                seq.at(t, [=, this] { env_callback(inst, env_param(param))(&engine, pos); });
             } else {
                 int which = pick(0, 4), value = pick(0, 100);
-                seq.at(t, [=] {
+                seq.at(t, [=, this] {
                     switch (which) {
                     case 0: multimode = value % 7; break; // 6: no instrument
                     case 1: splitkey = value; break;
@@ -299,7 +299,7 @@ TEST_P(TenMinutes, HeldNotesStayInStep) {
     if (GetParam() != oscillator_code_at_start())
         GTEST_SKIP() << "run with the oscillator code the program uses";
     sequence seq;
-    seq.setup = [] {
+    seq.setup = [this] {
         transpose = 25;
         multimode = 4;
         set_osc(i1, 0, 0, 0.5, 50, 0.4);

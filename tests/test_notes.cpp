@@ -1,24 +1,21 @@
 #include "engine_fixture.h"
 
-namespace {
-
-// Applies the posted starts by rendering one sample of each instrument.
-void settle() {
-    render_normal(&i1);
-    render_normal(&i2);
-}
-
 struct levels { int on_i1, on_i2; };
 
-levels route(int note, int velocity = 127) {
-    addData(short_message(0x90, note, velocity));
-    settle();
-    return {i1.velocity[note], i2.velocity[note]};
-}
+class NotesTest : public EngineTest {
+protected:
+    // Applies the posted starts by rendering one sample of each instrument.
+    void settle() {
+        render_normal(&i1);
+        render_normal(&i2);
+    }
 
-} // namespace
-
-class NotesTest : public EngineTest {};
+    levels route(int note, int velocity = 127) {
+        engine.midi(short_message(0x90, note, velocity));
+        settle();
+        return {i1.velocity[note], i2.velocity[note]};
+    }
+};
 
 TEST_F(NotesTest, LevelIsTheSquaredVelocity) {
     EXPECT_EQ(note_level(127), 126);
@@ -56,7 +53,7 @@ TEST_F(NotesTest, SingleAndSplitModes) {
     EXPECT_EQ(route(60).on_i1, 0); // the split key itself is upper
     EXPECT_EQ(route(60).on_i2, 126);
 
-    engine_init();
+    engine.reset();
     multimode = 3;
     splitkey = 60;
     EXPECT_EQ(route(59).on_i2, 126);
@@ -64,7 +61,7 @@ TEST_F(NotesTest, SingleAndSplitModes) {
     EXPECT_EQ(route(60).on_i1, 126);
     EXPECT_EQ(route(60).on_i2, 0);
 
-    engine_init();
+    engine.reset();
     for (int mode : {6, -1, 1000}) {
         multimode = mode;
         levels l = route(40);
@@ -83,7 +80,7 @@ TEST_F(NotesTest, FadeModesShareTheLevel) {
         EXPECT_EQ(l.on_i1, want[i].on_i1) << notes[i];
         EXPECT_EQ(l.on_i2, want[i].on_i2) << notes[i];
     }
-    engine_init();
+    engine.reset();
     multimode = 5;
     for (int i = 0; i < 7; ++i) {
         levels l = route(notes[i]);
@@ -133,7 +130,7 @@ TEST_F(NotesTest, NoteOffOnChannelOneReleases) {
 
 TEST_F(NotesTest, OtherMessagesHaveNoEffect) {
     for (int status : {0x91, 0x9F, 0xA0, 0xB0, 0xC0, 0xD0, 0xE0, 0xF0, 0xF8, 0x00, 0x7F}) {
-        addData(short_message(status, 60, 100));
+        engine.midi(short_message(status, 60, 100));
         EXPECT_EQ(noteon[60], 0) << std::hex << status;
     }
     settle();
@@ -141,13 +138,13 @@ TEST_F(NotesTest, OtherMessagesHaveNoEffect) {
 }
 
 TEST_F(NotesTest, DataBytesWithTheTopBitSetAreIgnored) {
-    addData(0x90u | (200u << 8) | (100u << 16));
-    addData(0x90u | (60u << 8) | (0xC8u << 16));
-    addData(0x80u | (0xFFu << 8));
-    addData(0xFFFFFFFFul);
+    engine.midi(0x90u | (200u << 8) | (100u << 16));
+    engine.midi(0x90u | (60u << 8) | (0xC8u << 16));
+    engine.midi(0x80u | (0xFFu << 8));
+    engine.midi(0xFFFFFFFFul);
     EXPECT_EQ(noteon[60], 0);
     // Bits above the second data byte are not part of the message.
-    addData(0x7F000000ul | short_message(0x90, 60, 100));
+    engine.midi(0x7F000000ul | short_message(0x90, 60, 100));
     EXPECT_EQ(noteon[60], 100);
 }
 

@@ -25,6 +25,7 @@
 #include "files/midi_file.h"
 #include "files/wav_file.h"
 #include "engine/notes.h"
+#include "tests/engine_fixture.h"
 #include "tests/midi_builder.h"
 #include "tests/oracle.h"
 
@@ -40,7 +41,7 @@ bytes smf(int format, int division, std::vector<track> tracks) {
     return midi_builder::file(format, division, std::move(tracks));
 }
 
-class Offline : public ::testing::Test {
+class Offline : public ::testing::Test, protected engine_under_test {
 protected:
     fs::path dir;
     void SetUp() override {
@@ -116,24 +117,24 @@ protected:
 // each message handed over before its sample, then single samples as long as
 // one of them had a voice active (the time base of an instrument is zero
 // after a sample in which none of its voices was active), at most tail.
-std::vector<int16_t> expected(const std::vector<midi_event>& ev, long tail, bool oracle,
+std::vector<int16_t> expected(synth_engine& engine, const std::vector<midi_event>& ev, long tail, bool oracle,
                               const std::function<void()>& setup = [] {}) {
-    engine_init();
+    engine.reset();
     setup();
     std::vector<int16_t> out;
     auto render = [&](long n) {
         size_t at = out.size();
         out.resize(at + size_t(n));
-        if (oracle) oracle_stream(out.data() + at, int(n));
-        else streamcallback(nullptr, out.data() + at, int(2 * n), 0);
+        if (oracle) oracle_stream(engine, out.data() + at, int(n));
+        else engine.render(out.data() + at, int(n));
     };
     for (const auto& e : ev) {
         if (long(out.size()) < e.sample) render(e.sample - long(out.size()));
-        addData(e.message);
+        engine.midi(e.message);
     }
     for (long k = 0; k < tail; ++k) {
         render(1);
-        if (i1.phase[0] == 0.0 && i2.phase[0] == 0.0) {
+        if (engine.i1.phase[0] == 0.0 && engine.i2.phase[0] == 0.0) {
             out.pop_back();
             break;
         }
@@ -334,15 +335,15 @@ TEST_F(Offline, RendersExactlyWhatTheStreamWouldPlay) {
     ASSERT_EQ(run({"--quiet", in, out}), 0);
     auto got = wav(out);
     auto ev = *read_midi_file(in, 44100, &error);
-    auto want = expected(ev, 441000, false);
+    auto want = expected(engine, ev, 441000, false);
     ASSERT_GT(want.size(), 0u);
     EXPECT_EQ(got, want);
-    EXPECT_TRUE(within_one(expected(ev, 441000, true), got));
+    EXPECT_TRUE(within_one(expected(engine, ev, 441000, true), got));
 }
 
 TEST_F(Offline, SettingsInstrumentFilesAndChannels) {
     // An instrument file for each instrument.
-    engine_init();
+    engine.reset();
     i1.wav[0] = 2;
     i1.vol[1] = 0.5;
     i1.wav[1] = 1;
@@ -373,9 +374,9 @@ TEST_F(Offline, SettingsInstrumentFilesAndChannels) {
                        "--fade1", "40", "--fade2=80", "--transpose", "-7", "--channel", arg, in, out}),
                   0);
         auto got = wav(out);
-        auto want = expected(on_channel(ev, channel), 441000, false, setup);
+        auto want = expected(engine, on_channel(ev, channel), 441000, false, setup);
         EXPECT_EQ(got, want);
-        EXPECT_TRUE(within_one(expected(on_channel(ev, channel), 441000, true, setup), got));
+        EXPECT_TRUE(within_one(expected(engine, on_channel(ev, channel), 441000, true, setup), got));
     }
 }
 
@@ -387,7 +388,7 @@ TEST_F(Offline, TheTailEndsAHeldNote) {
     auto got = wav(path("a.wav"));
     EXPECT_EQ(got.size(), size_t(22050 + 22050));
     std::string error;
-    EXPECT_EQ(got, expected(*read_midi_file(in, 44100, &error), 22050, false));
+    EXPECT_EQ(got, expected(engine, *read_midi_file(in, 44100, &error), 22050, false));
     ASSERT_EQ(run({"--quiet", "--tail", "0", in, path("b.wav")}), 0);
     EXPECT_EQ(wav(path("b.wav")).size(), 22050u);
 }
@@ -412,7 +413,7 @@ TEST_F(Offline, BadInputEndsWithStatusOneAndTouchesNoOutput) {
     std::string junk = file("junk.mid", bytes{'M', 'T', 'h', 'd', 0, 0});
     std::string short_inst = file("short.zpk", bytes(100, 0));
     std::string old = file("old.wav", bytes{'k', 'e', 'e', 'p'});
-    engine_init();
+    engine.reset();
     ASSERT_TRUE(save_instrument_file(path("organ.zpk"), i1, nullptr));
     fs::create_symlink("organ.zpk", path("organ-link.wav"));
     struct { std::vector<std::string> args; std::string names; } cases[] = {
@@ -561,7 +562,7 @@ TEST_F(Offline, ProgressOnATerminal) {
         waitpid(pid, status, 0);
         return seen;
     };
-    engine_init();
+    engine.reset();
     for (int k = 0; k < OSCILLATORS; ++k) {
         i1.vol[k] = 0.1;
         i1.frq[k] = k;
@@ -582,7 +583,7 @@ TEST_F(Offline, AnInterruptedRenderLeavesNothing) {
     track t;
     for (int n = 0; n < 100; ++n) t.on(0, n, 127); // held until the ten-minute tail ends
     std::string in = file("long.mid", smf(0, 96, {t}));
-    engine_init();
+    engine.reset();
     for (int k = 0; k < OSCILLATORS; ++k) i1.vol[k] = 0.1;
     ASSERT_TRUE(save_instrument_file(path("full.zpk"), i1, nullptr));
     std::string out = path("out.wav");

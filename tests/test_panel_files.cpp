@@ -89,7 +89,7 @@ TEST_F(PanelFilesTest, LoadingIntoInstrumentTwoMovesOnlyItsSliders) {
     write_record(dir / "a.zpk", r);
 
     std::string error;
-    ASSERT_TRUE(load_instrument(2, dir / "a.zpk", &error)) << error;
+    ASSERT_TRUE(load_instrument(engine, 2, dir / "a.zpk", &error)) << error;
 
     std::set<int> expected = range(85, 104);
     for (const std::set<int>& s : {range(106, 115), range(117, 126), range(128, 133)})
@@ -124,14 +124,14 @@ TEST_F(PanelFilesTest, LoadingIntoInstrumentTwoMovesOnlyItsSliders) {
 
 TEST_F(PanelFilesTest, InstrumentOneAtStartIntoInstrumentTwo) {
     std::string error;
-    ASSERT_TRUE(save_instrument(1, dir / "start", &error)) << error;
+    ASSERT_TRUE(save_instrument(engine, 1, dir / "start", &error)) << error;
     EXPECT_TRUE(fs::exists(dir / "start")) << "no extension is added";
     EXPECT_EQ(read_bytes(dir / "start").size(), 192u);
     EXPECT_EQ(fs::status(dir / "start").permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_TRUE(changed_rows(pristine).empty()) << "saving moves no slider";
 
-    ASSERT_TRUE(load_instrument(2, dir / "start", &error)) << error;
+    ASSERT_TRUE(load_instrument(engine, 2, dir / "start", &error)) << error;
     EXPECT_EQ(i2.attacklen, 100);
     EXPECT_EQ(i2.decaylen, 100);
     EXPECT_EQ(i2.releaselen, 100);
@@ -147,7 +147,7 @@ TEST_F(PanelFilesTest, PositionsFromOddFilesAreStoredUnchanged) {
     r.frq[2] = -80;
     r.fadelen = -7;
     write_record(dir / "odd", r);
-    ASSERT_TRUE(load_instrument(1, dir / "odd", nullptr));
+    ASSERT_TRUE(load_instrument(engine, 1, dir / "odd", nullptr));
     EXPECT_EQ(the_dialog[24].d2, 500);
     EXPECT_EQ(the_dialog[46].d2, 9);
     EXPECT_EQ(the_dialog[36].d2, -30);
@@ -171,7 +171,7 @@ TEST_F(PanelFilesTest, AFailedLoadChangesNothing) {
     for (const char* name : {"short", "long", "empty", "folder", "missing"}) {
         SCOPED_TRACE(name);
         std::string error;
-        EXPECT_FALSE(load_instrument(1, dir / name, &error));
+        EXPECT_FALSE(load_instrument(engine, 1, dir / name, &error));
         EXPECT_NE(error.find(name), std::string::npos) << error;
         EXPECT_TRUE(same(record_of(i1), before));
         EXPECT_TRUE(changed_rows(pristine).empty());
@@ -183,7 +183,7 @@ TEST_F(PanelFilesTest, AFailedLoadChangesNothing) {
 TEST_F(PanelFilesTest, AFailedSaveLeavesNothingBehind) {
     fs::create_directory(dir / "taken");
     std::string error;
-    EXPECT_FALSE(save_instrument(1, (dir / "taken").string(), &error));
+    EXPECT_FALSE(save_instrument(engine, 1, (dir / "taken").string(), &error));
     EXPECT_NE(error.find("taken"), std::string::npos) << error;
     EXPECT_TRUE(fs::is_directory(dir / "taken"));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);

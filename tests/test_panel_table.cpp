@@ -30,7 +30,8 @@ TEST_F(PanelTableTest, EveryRowLiesOnTheScreenInWhiteOnBlack) {
         EXPECT_EQ(d.bg, 0);
         EXPECT_EQ(d.key, 0);
         EXPECT_EQ(d.flags, r == 1 ? D_SELECTED : 0) << "only \"instr 1\" starts selected";
-        EXPECT_EQ(d.dp3, nullptr);
+        const bool acts = d.proc == d_slider_proc || d.proc == my_radio_proc || d.proc == my_button_proc;
+        EXPECT_EQ(d.dp3, acts ? &engine : nullptr) << "the rows that act reach the panel's engine";
     }
     EXPECT_EQ(right, 1023);  // the picture ends at the right edge
     EXPECT_EQ(bottom, 739);  // instrument 2's buttons are the lowest rows
@@ -75,10 +76,10 @@ TEST_F(PanelTableTest, EverySliderDrivesItsOwnInstrumentAndParameter) {
             const int vol = osc_row(n, OSC_VOL, k), frq = osc_row(n, OSC_FRQ, k),
                       wav = osc_row(n, OSC_WAV, k), vib = osc_row(n, OSC_VIB, k);
             for (int r : {vol, frq, wav, vib}) ASSERT_TRUE(is_slider(r));
-            callback(vol)(nullptr, 37);
-            callback(frq)(nullptr, 61);
-            callback(wav)(nullptr, 3);
-            callback(vib)(nullptr, 25);
+            callback(vol)(&engine, 37);
+            callback(frq)(&engine, 61);
+            callback(wav)(&engine, 3);
+            callback(vib)(&engine, 25);
             EXPECT_DOUBLE_EQ(mine.vol[k], 0.37);
             EXPECT_EQ(mine.frq[k], 11);
             EXPECT_DOUBLE_EQ(mine.oscstep[k], 6.282 * spechertz(11) / 44100.0);
@@ -93,12 +94,12 @@ TEST_F(PanelTableTest, EverySliderDrivesItsOwnInstrumentAndParameter) {
             EXPECT_EQ(the_dialog[wav].x, 500 + 10 * k);
             EXPECT_EQ(the_dialog[vib].x, 700 + 10 * k);
         }
-        callback(env_row(n, ENV_ATTACKLEN))(nullptr, 1);
-        callback(env_row(n, ENV_ATTACK))(nullptr, 100);
-        callback(env_row(n, ENV_DECAYLEN))(nullptr, 2);
-        callback(env_row(n, ENV_DECAY))(nullptr, 25);
-        callback(env_row(n, ENV_RELEASELEN))(nullptr, 3);
-        callback(env_row(n, ENV_FADELEN))(nullptr, 200);
+        callback(env_row(n, ENV_ATTACKLEN))(&engine, 1);
+        callback(env_row(n, ENV_ATTACK))(&engine, 100);
+        callback(env_row(n, ENV_DECAYLEN))(&engine, 2);
+        callback(env_row(n, ENV_DECAY))(&engine, 25);
+        callback(env_row(n, ENV_RELEASELEN))(&engine, 3);
+        callback(env_row(n, ENV_FADELEN))(&engine, 200);
         EXPECT_EQ(mine.attacklen, 201);
         EXPECT_DOUBLE_EQ(mine.attack, 2.0);
         EXPECT_EQ(mine.decaylen, 401);
@@ -106,7 +107,7 @@ TEST_F(PanelTableTest, EverySliderDrivesItsOwnInstrumentAndParameter) {
         EXPECT_EQ(mine.releaselen, 601);
         EXPECT_EQ(mine.fadelen, 400000);
         EXPECT_EQ(the_dialog[env_row(n, ENV_FADELEN)].d1, 200);
-        engine_init();
+        engine.reset();
     }
     // Spot checks against the row numbers the loader and the tests rely on.
     EXPECT_EQ(osc_row(1, OSC_VOL, 0), 24);

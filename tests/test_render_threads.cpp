@@ -13,38 +13,38 @@
 #include "panel/callbacks.h"
 
 TEST(RenderThreads, BuffersStayValidWhileEverythingMoves) {
-    engine_init();
+    synth_engine engine;
     std::atomic<bool> stop{false};
     std::atomic<long> buffers{0};
     std::thread audio([&] {
         int16_t buf[1024];
         while (!stop.load(std::memory_order_relaxed)) {
-            streamcallback(nullptr, buf, sizeof buf, 0);
+            engine.render(buf, 1024);
             buffers.fetch_add(1, std::memory_order_relaxed);
         }
     });
     std::thread gui([&] {
         for (int i = 0; !stop.load(std::memory_order_relaxed); ++i) {
             const int inst = 1 + i % 2;
-            osc_callback(inst, osc_param(i % OSC_PARAM_COUNT), (i / 4) % 10)(nullptr, (i * 37) % 101 % (i % 4 == 2 ? 5 : 101));
-            env_callback(inst, env_param(i % ENV_PARAM_COUNT))(nullptr, i % 5);
-            transposeslider(nullptr, i % 51);
-            multimode = i % 6;
+            osc_callback(inst, osc_param(i % OSC_PARAM_COUNT), (i / 4) % 10)(&engine, (i * 37) % 101 % (i % 4 == 2 ? 5 : 101));
+            env_callback(inst, env_param(i % ENV_PARAM_COUNT))(&engine, i % 5);
+            transposeslider(&engine, i % 51);
+            engine.multimode = i % 6;
             if (i % 16 == 0) std::this_thread::yield();
         }
     });
     for (int i = 0; buffers.load() < 200 || i < 20000; ++i) {
-        addData(short_message(0x90, (i * 7) % 128, (i * 13) % 128));
+        engine.midi(short_message(0x90, (i * 7) % 128, (i * 13) % 128));
         if (i % 8 == 0) std::this_thread::yield();
     }
     stop = true;
     audio.join();
     gui.join();
     // Joined: the voice state is ours to read. Nothing ran wild.
-    for (instrument* in : {&i1, &i2})
+    for (instrument* in : {&engine.i1, &engine.i2})
         for (int k = 0; k < OSCILLATORS; ++k) EXPECT_TRUE(std::isfinite(in->phase[k]));
-    EXPECT_GE(oscvibrato, 0.0);
-    EXPECT_LT(oscvibrato, CYCLE);
+    EXPECT_GE(engine.oscvibrato, 0.0);
+    EXPECT_LT(engine.oscvibrato, CYCLE);
 }
 
 // Instances share nothing that they write: two engines on two threads, fed

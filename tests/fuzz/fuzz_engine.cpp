@@ -58,22 +58,23 @@ void play(const uint8_t* data, size_t size, sink& out) {
     fuzz_input in{data, size};
     static const char* const codes[] = {"sse2", "avx2", "avx512"};
     select_oscillator_code(codes[in.take<uint8_t>() % 3]); // refused where the processor lacks it
-    multimode = in.take<uint8_t>() % 6;
-    splitkey = in.take<uint8_t>() % 101;
-    fade1 = in.take<uint8_t>() % 101;
-    fade2 = in.take<uint8_t>() % 101;
-    transpose = in.take<uint8_t>() % 51 - 25;
+    synth_engine& e = out.engine;
+    e.multimode = in.take<uint8_t>() % 6;
+    e.splitkey = in.take<uint8_t>() % 101;
+    e.fade1 = in.take<uint8_t>() % 101;
+    e.fade2 = in.take<uint8_t>() % 101;
+    e.transpose = in.take<uint8_t>() % 51 - 25;
     while (!in.empty() && !out.spent()) {
         const uint8_t op = in.take<uint8_t>();
-        instrument& ins = op & 0x80 ? i2 : i1;
+        instrument& ins = op & 0x80 ? e.i2 : e.i1;
         switch (op % 8) {
         case 0:
         case 1: {
             const uint8_t status = in.take<uint8_t>(), d1 = in.take<uint8_t>(), d2 = in.take<uint8_t>();
-            addData(short_message(status, d1, d2));
+            e.midi(short_message(status, d1, d2));
             break;
         }
-        case 2: addData(in.take<unsigned long>()); break;
+        case 2: e.midi(in.take<unsigned long>()); break;
         case 3: out.stream(in.take<uint16_t>() % 2048 + 1); break;
         case 4: out.until_silent(in.take<uint16_t>() % 4096 + 1); break;
         case 5:

@@ -35,8 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool second = in.take<uint8_t>() & 1;
     const fuzz_input notes = in;
     check_every_sample([&](sink& out) {
-        instrument& ins = second ? i2 : i1;
-        multimode = second ? 1 : 0;
+        instrument& ins = second ? out.engine.i2 : out.engine.i1;
+        out.engine.multimode = second ? 1 : 0;
         apply_record(r, ins);
         const instrument_record back = record_of(ins);
         for (int k = 0; k < 10; ++k) {
@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         fuzz_input n = notes;
         while (!n.empty() && !out.spent()) {
             const uint8_t key = n.take<uint8_t>(), velocity = n.take<uint8_t>();
-            addData(short_message(0x90, key & 0x7F, velocity & 0x7F));
+            out.engine.midi(short_message(0x90, key & 0x7F, velocity & 0x7F));
             out.stream(n.take<uint16_t>() % 1024);
         }
         out.until_silent(4096);

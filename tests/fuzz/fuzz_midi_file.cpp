@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (const midi_event& e : played) {
             if (e.sample > at) out.stream(int(std::min<int64_t>(e.sample - at, 256)));
             at = e.sample;
-            addData(e.message);
+            out.engine.midi(e.message);
         }
         out.until_silent(4096);
     });
