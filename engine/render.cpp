@@ -1,7 +1,7 @@
 // The shipped renderer: synth_engine's render calls, and render_normal.
 //
 // It computes what the sample-by-sample algorithm computes, organised for
-// speed. streamcallback works in blocks of up to 64 samples: per block it
+// speed. It works in blocks of up to 64 samples: per block it
 // takes the posted note starts and reads the parameters once, runs every
 // voice's envelope through the block (integer state exactly as sample by
 // sample), lays out each oscillator's time base for the block (the same

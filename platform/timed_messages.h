@@ -13,7 +13,7 @@
 
 struct timed_message {
     int64_t ns;            // arrival, on the monotonic clock
-    unsigned long message; // packed as addData takes it
+    unsigned long message; // packed (engine/midi_message.h)
 };
 
 // Nanoseconds on the monotonic clock; a vDSO read, no system call.
