@@ -246,18 +246,22 @@ void alsa_callback(void* buff, int frames, void*) {
     int16_t* out = static_cast<int16_t*>(buff);
     synth_engine& e = *alsa_engine;
     alsa_placer.start_buffer(monotonic_ns(), frames, double(e.rate));
-    int done = 0;
+    // The buffer and the messages placed in it through the engine's door, in batches.
+    constexpr int BATCH = 256;
+    block_event batch[BATCH];
+    int taken = 0, from = 0;
     while (message_queue* q = oldest_source()) {
         const int at = alsa_placer.frame(q->front()->ns);
         if (at < 0) break; // arrived during this buffer's time: the next buffer plays it
-        if (at > done) {
-            e.render(out + done, at - done);
-            done = at;
+        if (taken == BATCH) {
+            e.render(out + from, std::max(at, from) - from, std::span(batch, size_t(taken)));
+            from = std::max(at, from);
+            taken = 0;
         }
-        e.midi(q->front()->message);
+        batch[taken++] = {uint32_t(std::max(at, from) - from), q->front()->message};
         q->pop();
     }
-    if (frames > done) e.render(out + done, frames - done);
+    e.render(out + from, frames - from, std::span(batch, size_t(taken)));
 }
 
 bool alsa_open(synth_engine& engine, const live_settings& s, std::string* why) {
