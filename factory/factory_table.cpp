@@ -7,8 +7,6 @@
 
 #include "engine/params.h"
 
-const char* const WAVE_NAMES[4] = {"sine", "square", "saw", "noise"};
-
 namespace {
 
 struct bad_line {
@@ -57,9 +55,11 @@ int32_t panel_value(int kind, int32_t v, const std::string& what, const std::str
 }
 
 int wave(const std::string& s) {
-    for (int w = 0; w < 4; ++w)
-        if (s == WAVE_NAMES[w]) return w;
-    throw bad_line{"wave \"" + s + "\" is none of sine, square, saw, noise"};
+    for (int w = 0; w < WAVE_TYPES; ++w)
+        if (s == wave_names[w]) return w;
+    std::string all;
+    for (int w = 0; w < WAVE_TYPES; ++w) all += std::string(w ? ", " : "") + wave_names[w];
+    throw bad_line{"wave \"" + s + "\" is none of " + all};
 }
 
 void expect_count(const std::vector<std::string>& w, size_t n, const char* form) {
@@ -78,6 +78,57 @@ void finish(building& b) {
             throw bad_line{"instrument " + b.in.name + " has no " + key + " line"};
     if (b.oscillators == 0) throw bad_line{"instrument " + b.in.name + " has no osc line"};
 }
+
+// One handler per keyword of an instrument's lines: the words of the line,
+// the line itself (for "about"), the instrument being built.
+using handler = void (*)(const std::vector<std::string>& w, const std::string& line, building& b);
+
+void on_kind(const std::vector<std::string>& w, const std::string&, building& b) {
+    expect_count(w, 2, "kind WORD");
+    b.in.kind = w[1];
+}
+
+void on_about(const std::vector<std::string>&, const std::string& line, building& b) {
+    const size_t from = line.find_first_not_of(" \t", line.find("about") + 5);
+    const size_t to = line.find_last_not_of(" \t\r");
+    if (from == std::string::npos) throw bad_line{"about needs a line of text"};
+    b.in.about = line.substr(from, to + 1 - from);
+}
+
+void on_osc(const std::vector<std::string>& w, const std::string&, building& b) {
+    expect_count(w, 5, "osc WAVE SEMITONES VOLUME VIBRATO");
+    if (b.oscillators == 10) throw bad_line{"more than ten osc lines"};
+    instrument_record& r = b.in.record;
+    const int k = b.oscillators++;
+    r.wav[k] = wave(w[1]);
+    r.frq[k] = panel_value(K_FRQ, whole(w[2], "semitones"), "semitones", w[2]);
+    r.vol[k] = panel_value(K_VOL, level(w[3], "volume"), "volume", w[3]);
+    r.vib[k] = panel_value(K_VIB, level(w[4], "vibrato"), "vibrato", w[4]);
+}
+
+// attack and decay: a length and the level reached at its end.
+template <bool ATTACK>
+void on_stage(const std::vector<std::string>& w, const std::string&, building& b) {
+    expect_count(w, 3, ATTACK ? "attack SAMPLES LEVEL" : "decay SAMPLES LEVEL");
+    instrument_record& r = b.in.record;
+    (ATTACK ? r.attacklen : r.decaylen) = panel_value(K_ATTACKLEN, whole(w[1], "length"), "length", w[1]);
+    (ATTACK ? r.attack : r.decay) = panel_value(K_ATTACK, level(w[2], "level"), "level", w[2]);
+}
+
+void on_release(const std::vector<std::string>& w, const std::string&, building& b) {
+    expect_count(w, 2, "release SAMPLES");
+    b.in.record.releaselen = panel_value(K_RELEASELEN, whole(w[1], "length"), "length", w[1]);
+}
+
+void on_fade(const std::vector<std::string>& w, const std::string&, building& b) {
+    expect_count(w, 2, "fade none|SAMPLES");
+    b.in.record.fadelen = w[1] == "none" ? -1 : panel_value(K_FADELEN, whole(w[1], "fade"), "fade", w[1]);
+}
+
+constexpr struct { const char* key; handler run; } handlers[] = {
+    {"kind", on_kind},       {"about", on_about},       {"osc", on_osc},  {"attack", on_stage<true>},
+    {"decay", on_stage<false>}, {"release", on_release}, {"fade", on_fade},
+};
 
 } // namespace
 
@@ -123,41 +174,13 @@ std::optional<std::vector<factory_instrument>> parse_factory_table(const std::st
                 continue;
             }
             if (!cur) throw bad_line{"\"" + key + "\" before the first instrument line"};
-            building& b = *cur;
-            instrument_record& r = b.in.record;
-            if (key != "osc" && !b.seen.insert(key).second)
-                throw bad_line{"a second " + key + " line for " + b.in.name};
-            if (key == "kind") {
-                expect_count(w, 2, "kind WORD");
-                b.in.kind = w[1];
-            } else if (key == "about") {
-                const size_t from = line.find_first_not_of(" \t", line.find("about") + 5);
-                const size_t to = line.find_last_not_of(" \t\r");
-                if (from == std::string::npos) throw bad_line{"about needs a line of text"};
-                b.in.about = line.substr(from, to + 1 - from);
-            } else if (key == "osc") {
-                expect_count(w, 5, "osc WAVE SEMITONES VOLUME VIBRATO");
-                if (b.oscillators == 10) throw bad_line{"more than ten osc lines"};
-                const int k = b.oscillators++;
-                r.wav[k] = wave(w[1]);
-                r.frq[k] = panel_value(K_FRQ, whole(w[2], "semitones"), "semitones", w[2]);
-                r.vol[k] = panel_value(K_VOL, level(w[3], "volume"), "volume", w[3]);
-                r.vib[k] = panel_value(K_VIB, level(w[4], "vibrato"), "vibrato", w[4]);
-            } else if (key == "attack" || key == "decay") {
-                expect_count(w, 3, key == "attack" ? "attack SAMPLES LEVEL" : "decay SAMPLES LEVEL");
-                const int32_t len = panel_value(K_ATTACKLEN, whole(w[1], "length"), "length", w[1]);
-                const int32_t lv = panel_value(K_ATTACK, level(w[2], "level"), "level", w[2]);
-                (key == "attack" ? r.attacklen : r.decaylen) = len;
-                (key == "attack" ? r.attack : r.decay) = lv;
-            } else if (key == "release") {
-                expect_count(w, 2, "release SAMPLES");
-                r.releaselen = panel_value(K_RELEASELEN, whole(w[1], "length"), "length", w[1]);
-            } else if (key == "fade") {
-                expect_count(w, 2, "fade none|SAMPLES");
-                r.fadelen = w[1] == "none" ? -1 : panel_value(K_FADELEN, whole(w[1], "fade"), "fade", w[1]);
-            } else {
-                throw bad_line{"unknown line \"" + key + "\""};
-            }
+            if (key != "osc" && !cur->seen.insert(key).second)
+                throw bad_line{"a second " + key + " line for " + cur->in.name};
+            handler run = nullptr;
+            for (const auto& h : handlers)
+                if (key == h.key) run = h.run;
+            if (!run) throw bad_line{"unknown line \"" + key + "\""};
+            run(w, line, *cur);
         }
         close();
     } catch (const bad_line& e) {

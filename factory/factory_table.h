@@ -14,7 +14,7 @@
 //     fade        none                    or samples from note start to silence
 //
 // Up to ten osc lines, in oscillator order; the others stay silent (sine, 0,
-// 0, 0). Waves are sine, square, saw or noise. '#' starts a comment. Every
+// 0, 0). Waves are named as the engine names them (sine, square, sawtooth, noise). '#' starts a comment. Every
 // value must be one the panel's sliders can show (engine/params.h), so that a
 // factory sound loads into the panel exactly: semitones -50..50, volume 0..1
 // in steps of 0.01, vibrato 0..1 in steps of 0.02, lengths 1..20001 in steps
@@ -43,5 +43,3 @@ std::optional<std::vector<factory_instrument>> parse_factory_table(const std::st
 std::optional<std::vector<factory_instrument>> read_factory_table(const std::string& path,
                                                                   std::string* error);
 
-// The table's wave names, by wave number.
-extern const char* const WAVE_NAMES[4];

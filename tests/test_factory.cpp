@@ -126,7 +126,7 @@ TEST(FactoryTable, MistakesAreCaughtWithTheirLine) {
         {head + "osc sine 51 0.50 0.00\n" + tail, "t:4: semitones 51 is not a panel value (-50 to 50)"},
         {head + "osc sine 0 0.50 0.03\n" + tail,
          "t:4: vibrato 0.03 is not a panel value (0 to 1 in steps of 0.02)"},
-        {head + "osc triangle 0 0.50 0\n" + tail, "t:4: wave \"triangle\" is none of sine, square, saw, noise"},
+        {head + "osc triangle 0 0.50 0\n" + tail, "t:4: wave \"triangle\" is none of sine, square, sawtooth, noise"},
         {head + osc + "attack 300 1.00\n", "t:5: length 300 is not a panel value (1 to 20001 samples in steps of 200)"},
         {head + osc + "attack 201 2.02\n", "t:5: level 2.02 is not a panel value (0 to 2 in steps of 0.02)"},
         {head + osc + "fade 1000\n", "t:5: fade 1000 is not a panel value (none, or 2000 to 400000 samples in steps of 2000)"},
@@ -146,7 +146,7 @@ TEST(FactoryTable, MistakesAreCaughtWithTheirLine) {
     EXPECT_FALSE(parse_factory_table(eleven + tail, "t", &error));
     EXPECT_EQ(error, "t:14: more than ten osc lines");
 
-    auto ok = parse_factory_table(head + "osc saw -12 .5 1\n" + tail, "t", &error);
+    auto ok = parse_factory_table(head + "osc sawtooth -12 .5 1\n" + tail, "t", &error);
     ASSERT_TRUE(ok) << error;
     EXPECT_EQ((*ok)[0].record.frq[0], -12);
     EXPECT_EQ((*ok)[0].record.vol[0], 500);
