@@ -177,7 +177,7 @@ void voices_on(const instrument& I, uint64_t on[2]) {
 // Takes the posted starts, reads the parameters and runs the envelopes and
 // the time base of one instrument through n samples.
 void prepare(const synth_engine& S, instrument& I, block& B, int n) {
-    if (I.hush.exchange(false, std::memory_order_relaxed))
+    if (I.hush.load(std::memory_order_relaxed) && I.hush.exchange(false, std::memory_order_relaxed))
         for (int note = 0; note < NOTES; ++note) I.velocity[note] = 0;
     I.starts.take([&](int note, int level, int fadelen) {
         I.velocity[note] = level;
