@@ -460,6 +460,8 @@ TEST_F(Offline, BadOptionsShowTheUsageWithStatusTwo) {
         {"--rate", "0", in, path("a.wav")},
         {"--rate", "abc", in, path("a.wav")},
         {"--rate", "1000000", in, path("a.wav")},
+        {"--bend-range", "25", in, path("a.wav")},
+        {"--controllers", "maybe", in, path("a.wav")},
         {"--volume", "3", in, path("a.wav")},
         {in, path("a.wav"), "--i1"},
     };
