@@ -1,4 +1,5 @@
 #include "engine/engine.h"
+#include "engine/cosine.h"
 #include "engine/osc_kernels.h"
 
 #include <algorithm>
@@ -256,7 +257,7 @@ double realhertz(int note) {
     return 440.0 * std::pow(r, double(note - 57));
 }
 
-double sinwave(double x) { return std::cos(x); }
+double sinwave(double x) { return portable_cos(x); }
 
 double sqrwave(double x) { return cycle_remainder(x) < HALF_CYCLE ? 1.0 : 0.0; }
 
@@ -293,7 +294,7 @@ double rndwave(double) {
 uint32_t noise_state() { return the_engine.rng; }
 void set_noise_state(uint32_t s) { the_engine.rng = s; }
 
-double vibrato(double depth) { return 1.0 - (0.5 + 0.5 * std::cos(the_engine.oscvibrato)) * depth; }
+double vibrato(double depth) { return 1.0 - (0.5 + 0.5 * portable_cos(the_engine.oscvibrato)) * depth; }
 
 int16_t to_sample(double sum) {
     double s = sum * 256.0;

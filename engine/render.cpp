@@ -19,6 +19,7 @@
 #include <cstring>
 #include <emmintrin.h>
 
+#include "engine/cosine.h"
 #include "engine/engine.h"
 #include "engine/osc_kernels.h"
 
@@ -364,7 +365,7 @@ double render_normal(instrument* in) {
     synth_engine& S = the_engine;
     render_scratch& R = S.scratch();
     block& B = R.blocks[0];
-    R.vibcos[0] = std::cos(S.oscvibrato);
+    R.vibcos[0] = portable_cos(S.oscvibrato);
     prepare(S, *in, B, 1);
     if (B.noises) sum_levels(B);
     add_noise(R, S.rng, B, 0);
