@@ -3,6 +3,7 @@
 # the program itself stays a portable x86-64 build.
 target_sources(synth_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/render.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/cosine.cpp
   ${CMAKE_CURRENT_LIST_DIR}/osc_sse2.cpp
   ${CMAKE_CURRENT_LIST_DIR}/osc_avx2.cpp
   ${CMAKE_CURRENT_LIST_DIR}/osc_avx512.cpp)
@@ -14,6 +15,7 @@ set_property(SOURCE ${CMAKE_CURRENT_LIST_DIR}/osc_avx512.cpp
 set_property(SOURCE
   ${CMAKE_CURRENT_LIST_DIR}/engine.cpp
   ${CMAKE_CURRENT_LIST_DIR}/render.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/cosine.cpp
   ${CMAKE_CURRENT_LIST_DIR}/osc_sse2.cpp
   ${CMAKE_CURRENT_LIST_DIR}/osc_avx2.cpp
   ${CMAKE_CURRENT_LIST_DIR}/osc_avx512.cpp

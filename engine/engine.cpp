@@ -1,4 +1,5 @@
 #include "engine/engine.h"
+#include "engine/cosine.h"
 #include "engine/osc_kernels.h"
 
 #include <algorithm>
@@ -244,7 +245,7 @@ double realhertz(int note) {
     return 440.0 * std::pow(r, double(note - 57));
 }
 
-double sinwave(double x) { return std::cos(x); }
+double sinwave(double x) { return portable_cos(x); }
 
 double sqrwave(double x) { return cycle_remainder(x) < HALF_CYCLE ? 1.0 : 0.0; }
 
@@ -277,7 +278,7 @@ double rndwave(uint32_t& rng) {
     return noise_value(rng);
 }
 
-double vibrato(double phase, double depth) { return 1.0 - (0.5 + 0.5 * std::cos(phase)) * depth; }
+double vibrato(double phase, double depth) { return 1.0 - (0.5 + 0.5 * portable_cos(phase)) * depth; }
 
 int16_t to_sample(double sum) {
     double s = sum * 256.0;

@@ -19,6 +19,7 @@
 #include <cstring>
 #include <emmintrin.h>
 
+#include "engine/cosine.h"
 #include "engine/engine.h"
 #include "engine/osc_kernels.h"
 
@@ -363,7 +364,7 @@ void mix_to_samples(const double* a, const double* b, int16_t* out, int n) {
 double render_normal(synth_engine& S, instrument* in) {
     render_scratch& R = S.scratch();
     block& B = R.blocks[0];
-    R.vibcos[0] = std::cos(S.oscvibrato);
+    R.vibcos[0] = portable_cos(S.oscvibrato);
     prepare(S, *in, B, 1);
     if (B.noises) sum_levels(B);
     add_noise(R, S.rng, B, 0);

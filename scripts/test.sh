@@ -2,7 +2,10 @@
 # Installs what is missing, builds and runs every test: the plain build, an
 # AddressSanitizer + UndefinedBehaviorSanitizer build of the whole suite, the
 # libFuzzer targets built with clang (a short run of each; skipped without
-# clang), and a ThreadSanitizer build of the concurrency tests.
+# clang), a ThreadSanitizer build of the concurrency tests, and the Windows
+# cross build (scripts/build-windows.sh) with its tests under Wine: the unit
+# tests, and synth-render.exe rendering the demonstration tune as Linux does
+# (skipped where MinGW-w64 and Wine cannot be installed).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
@@ -31,5 +34,15 @@ esac
 
 BUILD_DIR=build-tsan scripts/build.sh -DSYNTH_SANITIZE=thread
 TSAN_OPTIONS=halt_on_error=1 run "concurrency tests under ThreadSanitizer" build-tsan -L concurrency
+
+windows=0
+BUILD_DIR=build-windows scripts/build-windows.sh || windows=$?
+case $windows in
+  0) run "Windows unit tests under Wine" build-windows/synth
+     echo "=== Windows synth-render.exe under Wine against the Linux build"
+     tests/windows_render_test.sh build build-windows/synth || status=1 ;;
+  3) echo "=== Windows build skipped: MinGW-w64 or Wine could not be installed" ;;
+  *) status=1 ;;
+esac
 
 exit $status
