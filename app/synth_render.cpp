@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <utility>
 
@@ -122,8 +123,12 @@ bool open_output(const options& o, wav_writer& out, std::string* error) {
             {&o.input, "the MIDI file"}, {&o.i1, "the instrument file"}, {&o.i2, "the instrument file"}};
         for (auto [file, what] : read) {
             struct stat f;
-            if (!file->empty() && ::stat(file->c_str(), &f) == 0 && f.st_dev == st.st_dev &&
-                f.st_ino == st.st_ino) {
+            if (file->empty() || ::stat(file->c_str(), &f) != 0) continue;
+            // Where files have no inode numbers (Windows), the file system says.
+            std::error_code ec;
+            const bool same = st.st_ino != 0 ? f.st_dev == st.st_dev && f.st_ino == st.st_ino
+                                             : !to_stdout && std::filesystem::equivalent(*file, o.output, ec);
+            if (same) {
                 *error = name + ": is the same file as " + what + " " + *file + "; give another output";
                 return false;
             }

@@ -21,4 +21,12 @@ for mode in instr1 instr2 split inv-split fade inv-fade; do
     status=1
   fi
 done
+# An existing output is replaced; an output that is the MIDI file is refused.
+if ! (cd "$out" && "$wine" "$windows/synth-render.exe" --quiet demo.mid windows-fade.wav); then
+  echo "an existing output was not replaced"; status=1
+fi
+if (cd "$out" && "$wine" "$windows/synth-render.exe" --quiet demo.mid demo.mid 2>/dev/null); then
+  echo "the MIDI file was taken as the output"; status=1
+fi
+cmp -s "$linux/demo.mid" "$out/demo.mid" || { echo "the MIDI file changed"; status=1; }
 exit $status
