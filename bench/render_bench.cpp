@@ -34,10 +34,10 @@ void set_up(synth_engine& e, const load& c) {
     for (instrument* in : {&e.i1, &e.i2}) {
         for (int k = 0; k < OSCILLATORS; ++k) {
             bool on = k < c.oscillators;
-            in->vol[k] = on ? 0.1 : 0.0;
-            in->frq[k] = on ? k : 0;
-            in->wav[k] = c.wave >= 0 ? c.wave : k % 3;
-            in->vib[k] = on ? 0.3 : 0.0;
+            in->at(K_VOL, k) = on ? 0.1 : 0.0;
+            in->at(K_FRQ, k) = on ? k : 0;
+            in->at(K_WAV, k) = c.wave >= 0 ? c.wave : k % 3;
+            in->at(K_VIB, k) = on ? 0.3 : 0.0;
         }
         compute_oscsteps(*in);
     }

@@ -60,24 +60,6 @@ const double (&hertz)[NOTES] = notes.hz;
 
 namespace {
 
-// An instrument's parameter field by kind, for the parameter table.
-template <class F>
-void with_field(instrument& in, int kind, int k, F&& f) {
-    switch (kind) {
-    case K_VOL: f(in.vol[k]); break;
-    case K_FRQ: f(in.frq[k]); break;
-    case K_WAV: f(in.wav[k]); break;
-    case K_VIB: f(in.vib[k]); break;
-    case K_ATTACKLEN: f(in.attacklen); break;
-    case K_ATTACK: f(in.attack); break;
-    case K_DECAYLEN: f(in.decaylen); break;
-    case K_DECAY: f(in.decay); break;
-    case K_RELEASELEN: f(in.releaselen); break;
-    case K_FADELEN: f(in.fadelen); break;
-    default: break;
-    }
-}
-
 shared<int>* global_field(synth_engine& e, int kind) {
     switch (kind) {
     case K_MODE: return &e.multimode;
@@ -92,21 +74,12 @@ shared<int>* global_field(synth_engine& e, int kind) {
     }
 }
 
-template <class T> T converted(double v) {
-    if constexpr (std::is_same_v<T, int>) return int(v);
-    else return v;
-}
-
 } // namespace
 
-double instrument_value(const instrument& in, int kind, int k) {
-    double v = 0.0;
-    with_field(const_cast<instrument&>(in), kind, k, [&](auto& f) { v = double(f.load()); });
-    return v;
-}
+double instrument_value(const instrument& in, int kind, int k) { return in.at(kind, k); }
 
 void set_instrument_value(instrument& in, int kind, int k, double v) {
-    with_field(in, kind, k, [&](auto& f) { f = converted<decltype(f.load())>(v); });
+    in.at(kind, k) = param_kinds[kind].integer ? std::trunc(v) : v;
 }
 
 void instrument_defaults(instrument& in, int n) {
@@ -226,7 +199,7 @@ double synth_engine::get(int id) const {
 
 void compute_oscsteps(instrument& in) {
     for (int k = 0; k < OSCILLATORS; ++k) {
-        double step = CYCLE / (double(in.rate) / spechertz(in.frq[k]));
+        double step = CYCLE / (double(in.rate) / spechertz(int(in.at(K_FRQ, k))));
         // An offset no slider can set (only a file can) must not drive the
         // time base to infinity: such an oscillator stands still.
         if (!std::isfinite(step) || step > 1e6) step = 0.0;

@@ -63,21 +63,19 @@ private:
 };
 
 struct instrument {
+    // Every parameter's value by kind (engine/params.h), in the engine's
+    // units (a fade length of -1 is off): an oscillator kind has one value per
+    // oscillator, an envelope kind one, at oscillator 0. Whole numbers for the
+    // integer kinds.
+    shared<double> value[INSTRUMENT_KINDS][OSCILLATORS];
+    shared<double>& at(int kind, int oscillator = 0) { return value[kind][oscillator]; }
+    double at(int kind, int oscillator = 0) const { return value[kind][oscillator]; }
+
     double phase[OSCILLATORS];          // time base per oscillator (audio thread)
-    shared<int> frq[OSCILLATORS];       // semitones above the played note
-    shared<double> vol[OSCILLATORS];    // amplitude; not above 0 means skipped
-    shared<double> oscstep[OSCILLATORS];// phase increment per sample, from frq
-    shared<int> wav[OSCILLATORS];       // 0 sine, 1 square, 2 saw, 3 noise
-    shared<double> vib[OSCILLATORS];    // depth of the 5 Hz amplitude modulation
-    shared<int> attacklen;              // samples
-    shared<double> attack;              // level at the end of the attack
-    shared<int> decaylen;               // samples
-    shared<double> decay;               // sustain level
-    shared<int> releaselen;             // samples
+    shared<double> oscstep[OSCILLATORS];// phase increment per sample, from the pitch offset
     int envpos[NOTES];                  // per note: samples since start, -1 ended
     int velocity[NOTES];                // per note: level, 0 = voice off
     int fadecount[NOTES];               // per note: fade countdown, negative = no fade
-    shared<int> fadelen;                // samples, -1 = no fade
     note_starts starts;                 // note-ons waiting for the renderer
     std::atomic<bool> hush{false};      // all sound off: every voice stops before the next start
     float rate = 44100.0f;              // output samples per second, for the phase steps and lengths
@@ -188,8 +186,9 @@ extern const float outhertz;
 // The start-up values of instrument 1 or 2 (n), with its phase steps and no voice.
 void instrument_defaults(instrument& in, int n);
 void compute_oscsteps(instrument& in);
-// An instrument's parameter field by kind (engine/params.h) and oscillator, as
-// the engine holds it (a fade length of -1 is -1), read or written as it is.
+// An instrument's value by kind (engine/params.h) and oscillator, as the
+// engine holds it (a fade length of -1 is -1); written truncated to a whole
+// number for the integer kinds.
 double instrument_value(const instrument& in, int kind, int oscillator);
 void set_instrument_value(instrument& in, int kind, int oscillator, double value);
 

@@ -15,7 +15,7 @@ double fade_share(int note, int fade_lo, int fade_hi) {
 
 namespace {
 
-void start(instrument& in, int note, int level) { in.starts.post(note, level, in.fadelen); }
+void start(instrument& in, int note, int level) { in.starts.post(note, level, int(in.at(K_FADELEN))); }
 
 // A key goes up: released now, or held by the sustain pedal until it rises.
 void key_up(synth_engine& e, int note) {

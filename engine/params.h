@@ -67,6 +67,7 @@ constexpr int OSCILLATOR_KINDS = 4;  // vol, frq, wav, vib: the panel's column o
 constexpr int ENVELOPE_KINDS = 6;    // attacklen, attack, decaylen, decay, releaselen, fadelen
 constexpr int GLOBAL_KINDS = 8;      // mode, splitkey, fade1, fade2, transpose, channel, bend_range, controllers
 constexpr int KINDS = OSCILLATOR_KINDS + ENVELOPE_KINDS + GLOBAL_KINDS;
+constexpr int INSTRUMENT_KINDS = OSCILLATOR_KINDS + ENVELOPE_KINDS; // the kinds each instrument has
 constexpr int INSTRUMENT_PARAMS = OSCILLATOR_KINDS * 10 + ENVELOPE_KINDS;
 constexpr int PARAM_COUNT = 2 * INSTRUMENT_PARAMS + GLOBAL_KINDS;
 

@@ -187,9 +187,9 @@ void prepare(const synth_engine& S, instrument& I, block& B, int n) {
     });
 
     const float r = I.rate;
-    const envelope E{usable_length(length_at_rate(I.attacklen, r)), usable_length(length_at_rate(I.decaylen, r)),
-                     usable_length(length_at_rate(I.releaselen, r)), I.attack, I.decay,
-                     length_at_rate(I.fadelen, r)};
+    auto length = [&](int kind) { return length_at_rate(int(I.at(kind)), r); };
+    const envelope E{usable_length(length(K_ATTACKLEN)), usable_length(length(K_DECAYLEN)),
+                     usable_length(length(K_RELEASELEN)), I.at(K_ATTACK), I.at(K_DECAY), length(K_FADELEN)};
     const int tr = S.transpose;
     const int np = padded(n);
     B.n = n;
@@ -219,9 +219,9 @@ void prepare(const synth_engine& S, instrument& I, block& B, int n) {
     double step[OSCILLATORS], ph[OSCILLATORS];
     const double bend = S.bend_factor(); // 1 at the centre: the steps as they are
     for (int k = 0; k < OSCILLATORS; ++k) {
-        B.vol[k] = I.vol[k];
-        B.vib[k] = I.vib[k];
-        int w = I.wav[k];
+        B.vol[k] = I.at(K_VOL, k);
+        B.vib[k] = I.at(K_VIB, k);
+        int w = int(I.at(K_WAV, k));
         step[k] = I.oscstep[k] * bend;
         if (!(B.vol[k] > 0.0) || w < 0 || w > 3) w = -1; // adds nothing
         if (w < 3 && step[k] == 0.0) w = -1; // a wave without a pitch is silent

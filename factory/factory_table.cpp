@@ -100,10 +100,10 @@ void on_osc(const std::vector<std::string>& w, const std::string&, building& b) 
     if (b.oscillators == 10) throw bad_line{"more than ten osc lines"};
     instrument_record& r = b.in.record;
     const int k = b.oscillators++;
-    r.wav[k] = wave(w[1]);
-    r.frq[k] = panel_value(K_FRQ, whole(w[2], "semitones"), "semitones", w[2]);
-    r.vol[k] = panel_value(K_VOL, level(w[3], "volume"), "volume", w[3]);
-    r.vib[k] = panel_value(K_VIB, level(w[4], "vibrato"), "vibrato", w[4]);
+    r.at(K_WAV, k) = wave(w[1]);
+    r.at(K_FRQ, k) = panel_value(K_FRQ, whole(w[2], "semitones"), "semitones", w[2]);
+    r.at(K_VOL, k) = panel_value(K_VOL, level(w[3], "volume"), "volume", w[3]);
+    r.at(K_VIB, k) = panel_value(K_VIB, level(w[4], "vibrato"), "vibrato", w[4]);
 }
 
 // attack and decay: a length and the level reached at its end.
@@ -111,18 +111,18 @@ template <bool ATTACK>
 void on_stage(const std::vector<std::string>& w, const std::string&, building& b) {
     expect_count(w, 3, ATTACK ? "attack SAMPLES LEVEL" : "decay SAMPLES LEVEL");
     instrument_record& r = b.in.record;
-    (ATTACK ? r.attacklen : r.decaylen) = panel_value(K_ATTACKLEN, whole(w[1], "length"), "length", w[1]);
-    (ATTACK ? r.attack : r.decay) = panel_value(K_ATTACK, level(w[2], "level"), "level", w[2]);
+    (ATTACK ? r.at(K_ATTACKLEN) : r.at(K_DECAYLEN)) = panel_value(K_ATTACKLEN, whole(w[1], "length"), "length", w[1]);
+    (ATTACK ? r.at(K_ATTACK) : r.at(K_DECAY)) = panel_value(K_ATTACK, level(w[2], "level"), "level", w[2]);
 }
 
 void on_release(const std::vector<std::string>& w, const std::string&, building& b) {
     expect_count(w, 2, "release SAMPLES");
-    b.in.record.releaselen = panel_value(K_RELEASELEN, whole(w[1], "length"), "length", w[1]);
+    b.in.record.at(K_RELEASELEN) = panel_value(K_RELEASELEN, whole(w[1], "length"), "length", w[1]);
 }
 
 void on_fade(const std::vector<std::string>& w, const std::string&, building& b) {
     expect_count(w, 2, "fade none|SAMPLES");
-    b.in.record.fadelen = w[1] == "none" ? -1 : panel_value(K_FADELEN, whole(w[1], "fade"), "fade", w[1]);
+    b.in.record.at(K_FADELEN) = w[1] == "none" ? -1 : panel_value(K_FADELEN, whole(w[1], "fade"), "fade", w[1]);
 }
 
 constexpr struct { const char* key; handler run; } handlers[] = {
@@ -169,8 +169,8 @@ std::optional<std::vector<factory_instrument>> parse_factory_table(const std::st
                 cur->in.name = w[1];
                 cur->line = number;
                 for (int k = 0; k < 10; ++k)
-                    cur->in.record.frq[k] = cur->in.record.vol[k] = cur->in.record.wav[k] =
-                        cur->in.record.vib[k] = 0;
+                    cur->in.record.at(K_FRQ, k) = cur->in.record.at(K_VOL, k) = cur->in.record.at(K_WAV, k) =
+                        cur->in.record.at(K_VIB, k) = 0;
                 continue;
             }
             if (!cur) throw bad_line{"\"" + key + "\" before the first instrument line"};

@@ -40,22 +40,6 @@ int32_t thousandths(double level) {
 
 namespace {
 
-// A record's field by kind of parameter, for the parameter table.
-int32_t& field(instrument_record& r, int kind, int k) {
-    switch (kind) {
-    case K_VOL: return r.vol[k];
-    case K_FRQ: return r.frq[k];
-    case K_WAV: return r.wav[k];
-    case K_VIB: return r.vib[k];
-    case K_ATTACKLEN: return r.attacklen;
-    case K_ATTACK: return r.attack;
-    case K_DECAYLEN: return r.decaylen;
-    case K_DECAY: return r.decay;
-    case K_RELEASELEN: return r.releaselen;
-    default: return r.fadelen;
-    }
-}
-
 constexpr int WORDS = INSTRUMENT_FILE_SIZE / 4;
 
 int word_of(int kind, int k) {
@@ -74,7 +58,7 @@ instrument_record record_of(const instrument& in) {
     instrument_record r{};
     each_stored([&](int kind, int k) {
         const double v = instrument_value(in, kind, k);
-        field(r, kind, k) = param_kinds[kind].file_scale == 1000 ? thousandths(v) : int32_t(v);
+        r.at(kind, k) = param_kinds[kind].file_scale == 1000 ? thousandths(v) : int32_t(v);
     });
     return r;
 }
@@ -82,8 +66,7 @@ instrument_record record_of(const instrument& in) {
 void encode_record(const instrument_record& r, uint8_t out[INSTRUMENT_FILE_SIZE]) {
     int32_t words[WORDS];
     for (int32_t& w : words) w = RESERVED;
-    instrument_record copy = r;
-    each_stored([&](int kind, int k) { words[word_of(kind, k)] = field(copy, kind, k); });
+    each_stored([&](int kind, int k) { words[word_of(kind, k)] = r.at(kind, k); });
     uint8_t* p = out;
     for (int32_t w : words) put32(p, w);
 }
@@ -93,22 +76,21 @@ instrument_record decode_record(const uint8_t in[INSTRUMENT_FILE_SIZE]) {
     const uint8_t* p = in;
     for (int32_t& w : words) w = get32(p);
     instrument_record r{};
-    each_stored([&](int kind, int k) { field(r, kind, k) = words[word_of(kind, k)]; });
+    each_stored([&](int kind, int k) { r.at(kind, k) = words[word_of(kind, k)]; });
     return r;
 }
 
 void apply_record(const instrument_record& r, instrument& in) {
-    instrument_record copy = r;
     each_stored([&](int kind, int k) {
-        const int32_t v = field(copy, kind, k);
+        const int32_t v = r.at(kind, k);
         set_instrument_value(in, kind, k, param_kinds[kind].file_scale == 1000 ? v / 1000.0 : double(v));
     });
     compute_oscsteps(in);
 }
 
 instrument_record slider_positions(const instrument_record& r) {
-    instrument_record copy = r, p{};
-    each_stored([&](int kind, int k) { field(p, kind, k) = slider_position(kind, field(copy, kind, k)); });
+    instrument_record p{};
+    each_stored([&](int kind, int k) { p.at(kind, k) = slider_position(kind, r.at(kind, k)); });
     return p;
 }
 

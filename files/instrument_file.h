@@ -10,15 +10,20 @@
 #include <optional>
 #include <string>
 
+#include "engine/params.h"
+
 struct instrument;
 
 constexpr std::size_t INSTRUMENT_FILE_SIZE = 192;
 
-// The values exactly as a file holds them (levels in thousandths). The same
-// shape also carries the slider position of each field (slider_positions).
+// The values exactly as a file holds them (levels in thousandths), by kind
+// (engine/params.h) as an instrument holds them: an envelope kind's value at
+// oscillator 0. The same shape also carries the slider position of each
+// value (slider_positions).
 struct instrument_record {
-    int32_t frq[10], vol[10], wav[10], vib[10];
-    int32_t attacklen, attack, decaylen, decay, releaselen, fadelen;
+    int32_t value[INSTRUMENT_KINDS][10];
+    int32_t& at(int kind, int oscillator = 0) { return value[kind][oscillator]; }
+    int32_t at(int kind, int oscillator = 0) const { return value[kind][oscillator]; }
 };
 
 // A level in thousandths, truncated toward zero (saturating at the int range).

@@ -55,21 +55,21 @@ void build_instrument_block(DIALOG* b, int n) {
     constexpr int top = 100, h = 200;
     // Per kind of oscillator parameter: its first row and where its ten sliders sit.
     struct column { int first, x0, dx; };
-    const column columns[OSC_PARAM_COUNT] = {
+    const column columns[OSCILLATOR_KINDS] = {
         {VOLS, 0, 40}, {FRQS, 20, 40}, {WAVS, 500, 10}, {VIBS, 700, 10}};
     for (int k = 0; k < 10; ++k) {
         b[DIGITS + k] = text(40 * k, 90 + dy, 10, digit_captions[k]);
-        for (int p = 0; p < OSC_PARAM_COUNT; ++p)
+        for (int p = 0; p < OSCILLATOR_KINDS; ++p)
             b[columns[p].first + k] = slider(columns[p].x0 + columns[p].dx * k, top + dy, 10, h,
-                                             param_id(n, p, k), osc_callback(n, osc_param(p), k));
+                                             param_id(n, p, k), param_callback(n, p, k));
     }
     b[WAVE_CAPTION] = text(500, 90 + dy, 100, "wave type");
     b[VIB_CAPTION] = text(700, 90 + dy, 100, "vibrato");
     b[ENV_CAPTION] = text(850, 90 + dy, 100, "attack/decay/release");
     // attacklen, attack, decaylen, decay, releaselen, fadelen side by side.
-    for (int e = 0; e < ENV_PARAM_COUNT; ++e)
+    for (int e = 0; e < ENVELOPE_KINDS; ++e)
         b[ENVS + e] = slider(850 + 10 * e, top + dy, 10, h, param_id(n, K_ATTACKLEN + e),
-                             env_callback(n, env_param(e)));
+                             param_callback(n, K_ATTACKLEN + e));
     const int action = (n - 1) * 2; // 0 save 1, 1 load 1, 2 save 2, 3 load 2
     b[SAVE] = row(my_button_proc, 0, 320 + dy, 100, 20, 0, action, "Save");
     b[LOAD] = row(my_button_proc, 110, 320 + dy, 100, 20, 0, action + 1, "Load");
@@ -84,7 +84,7 @@ bool build_the_dialog() {
     // The global sliders: a slider and its caption, one row of the strip each.
     for (auto g : globals) {
         const int y = g.row == 136 ? 30 : 10 * ((g.row - 7) / 2);
-        t[g.row] = slider(150, y, 400, 10, param_id(0, g.kind), global_callback(g.kind));
+        t[g.row] = slider(150, y, 400, 10, param_id(0, g.kind), param_callback(0, g.kind));
         t[g.row + 1] = text(560, y, 100, param_kinds[g.kind].label);
     }
     t[PICTURE_ROW] = row(d_bitmap_proc, 824, 0, 200, 60);
@@ -104,11 +104,10 @@ int no_picture_proc(int, DIALOG*, int) { return D_O_K; }
 
 } // namespace
 
-int osc_row(int n, osc_param param, int k) {
-    const int first[OSC_PARAM_COUNT] = {VOLS, FRQS, WAVS, VIBS};
-    return block_start(n) + first[param] + k;
+int slider_row(int n, int kind, int k) {
+    const int first[OSCILLATOR_KINDS] = {VOLS, FRQS, WAVS, VIBS};
+    return block_start(n) + (kind < OSCILLATOR_KINDS ? first[kind] + k : ENVS + kind - OSCILLATOR_KINDS);
 }
-int env_row(int n, env_param param) { return block_start(n) + ENVS + param; }
 int global_row(int kind) {
     for (auto g : globals)
         if (g.kind == kind) return g.row;

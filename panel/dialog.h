@@ -25,9 +25,8 @@ class synth_engine;
 // engine they play, through each row's dp3.
 void attach_engine(DIALOG* dialog, synth_engine& engine);
 
-// Row numbers of an instrument's sliders (instrument 1 or 2).
-int osc_row(int instrument, osc_param param, int oscillator);
-int env_row(int instrument, env_param param);
+// The row of an instrument's slider (instrument 1 or 2) by kind and oscillator.
+int slider_row(int instrument, int kind, int oscillator = 0);
 int save_row(int instrument);
 // The row of a global setting's slider (split key, fade points, transpose), or -1.
 int global_row(int kind);

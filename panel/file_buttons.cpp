@@ -73,15 +73,10 @@ void refresh_sliders(DIALOG* dialog, int n, const instrument_record& stored) {
         dialog[row].d2 = position;
         dialog[row].flags |= D_DIRTY;
     };
-    for (int k = 0; k < 10; ++k) {
-        move(osc_row(n, OSC_FRQ, k), p.frq[k]);
-        move(osc_row(n, OSC_VOL, k), p.vol[k]);
-        move(osc_row(n, OSC_WAV, k), p.wav[k]);
-        move(osc_row(n, OSC_VIB, k), p.vib[k]);
+    for (int i = 0; i < INSTRUMENT_PARAMS; ++i) {
+        const param_ref r = param_at(i);
+        move(slider_row(n, r.kind, r.oscillator), p.at(r.kind, r.oscillator));
     }
-    const int32_t env[ENV_PARAM_COUNT] = {p.attacklen, p.attack,     p.decaylen,
-                                          p.decay,     p.releaselen, p.fadelen};
-    for (int e = 0; e < ENV_PARAM_COUNT; ++e) move(env_row(n, env_param(e)), env[e]);
 }
 
 void refresh_setting(DIALOG* dialog, const synth_engine& engine, int kind) {

@@ -33,16 +33,16 @@ synth_engine engine;
 void dense_instruments() {
     for (instrument* in : {&engine.i1, &engine.i2}) {
         for (int k = 0; k < OSCILLATORS; ++k) {
-            in->frq[k] = k * 5 - 12;
-            in->vol[k] = 0.08;
-            in->wav[k] = k % 4;
-            in->vib[k] = 0.3;
+            in->at(K_FRQ, k) = k * 5 - 12;
+            in->at(K_VOL, k) = 0.08;
+            in->at(K_WAV, k) = k % 4;
+            in->at(K_VIB, k) = 0.3;
         }
         compute_oscsteps(*in);
-        in->attacklen = 2000;
-        in->decaylen = 4000;
-        in->decay = 0.6;
-        in->releaselen = 22050;
+        in->at(K_ATTACKLEN) = 2000;
+        in->at(K_DECAYLEN) = 4000;
+        in->at(K_DECAY) = 0.6;
+        in->at(K_RELEASELEN) = 22050;
     }
     engine.multimode = 4; // every note on both instruments
 }

@@ -13,8 +13,8 @@ double oracle_render_normal(synth_engine& e, instrument* in) {
     const double bend = e.bend_factor();
     for (int k = 0; k < OSCILLATORS; ++k) I.phase[k] = I.phase[k] + I.oscstep[k] * bend;
 
-    const int A = usable_length(I.attacklen), D = usable_length(I.decaylen),
-              R = usable_length(I.releaselen);
+    const int A = usable_length(I.at(K_ATTACKLEN)), D = usable_length(I.at(K_DECAYLEN)),
+              R = usable_length(I.at(K_RELEASELEN));
     double out = 0.0;
     bool sounding = false;
     for (int n = 0; n < RENDERED_NOTES; ++n) {
@@ -25,17 +25,17 @@ double oracle_render_normal(synth_engine& e, instrument* in) {
         if (p < 0) I.velocity[n] = 0;
         if (0 <= p && p < A) {
             p++;
-            env = double(p) / double(A) * I.attack;
+            env = double(p) / double(A) * I.at(K_ATTACK);
         }
         if (A <= p && p < A + D) {
             p++;
             double d = double(p - A) / double(D);
-            env = d * I.decay + (1.0 - d) * I.attack;
+            env = d * I.at(K_DECAY) + (1.0 - d) * I.at(K_ATTACK);
         }
-        if (p >= A + D) env = I.decay;
+        if (p >= A + D) env = I.at(K_DECAY);
         if (e.noteon[n] == 0 && p >= A + D) {
             p++;
-            env = (1.0 - double(p - A - D) / double(R)) * I.decay;
+            env = (1.0 - double(p - A - D) / double(R)) * I.at(K_DECAY);
         }
         if (p >= A + D + R) {
             p = -1;
@@ -43,7 +43,7 @@ double oracle_render_normal(synth_engine& e, instrument* in) {
         }
         env = I.velocity[n] * 0.2 * env;
         if (I.fadecount[n] >= 0) {
-            const int fadelen = I.fadelen;
+            const int fadelen = I.at(K_FADELEN);
             env = fadelen > 0 ? env * (double(I.fadecount[n]) / double(fadelen)) : 0.0;
         }
         sounding = true;
@@ -52,16 +52,16 @@ double oracle_render_normal(synth_engine& e, instrument* in) {
         if (idx < 0 || idx >= NOTES) continue;
         for (int k = 0; k < OSCILLATORS; ++k) {
             // A wave whose step is 0 (its offset too high to have a pitch) is silent.
-            if (env > 0.0 && I.vol[k] > 0.0 && (I.wav[k] == 3 || I.oscstep[k] != 0.0)) {
+            if (env > 0.0 && I.at(K_VOL, k) > 0.0 && (I.at(K_WAV, k) == 3 || I.oscstep[k] != 0.0)) {
                 double x = I.phase[k] * hertz[idx], w;
-                switch (I.wav[k]) {
+                switch (int(I.at(K_WAV, k))) {
                 case 0: w = sinwave(x); break;
                 case 1: w = sqrwave(x); break;
                 case 2: w = sawwave(x); break;
                 case 3: w = rndwave(e.rng); break;
                 default: continue;
                 }
-                out = out + ((w * I.vol[k]) * env) * vibrato(e.oscvibrato, I.vib[k]);
+                out = out + ((w * I.at(K_VOL, k)) * env) * vibrato(e.oscvibrato, I.at(K_VIB, k));
             }
         }
     }

@@ -9,53 +9,53 @@
 class CallbacksTest : public EngineTest {};
 
 TEST_F(CallbacksTest, GlobalSliders) {
-    transposeslider(&engine, 0);
+    param_callback(0, K_TRANSPOSE)(&engine, 0);
     EXPECT_EQ(transpose, -25);
-    transposeslider(&engine, 25);
+    param_callback(0, K_TRANSPOSE)(&engine, 25);
     EXPECT_EQ(transpose, 0);
-    transposeslider(&engine, 50);
+    param_callback(0, K_TRANSPOSE)(&engine, 50);
     EXPECT_EQ(transpose, 25);
-    splitslider(&engine, 61);
-    fade1slider(&engine, 12);
-    fade2slider(&engine, 50);
+    param_callback(0, K_SPLITKEY)(&engine, 61);
+    param_callback(0, K_FADE1)(&engine, 12);
+    param_callback(0, K_FADE2)(&engine, 50);
     EXPECT_EQ(splitkey, 61);
     EXPECT_EQ(fade1, 12);
     EXPECT_EQ(fade2, 50);
 }
 
 TEST_F(CallbacksTest, ConversionsAtTheirEnds) {
-    EXPECT_EQ(attacklen1(&engine, 0), 0);
-    EXPECT_EQ(i1.attacklen, 1);
-    attacklen1(&engine, 100);
-    EXPECT_EQ(i1.attacklen, 20001);
-    decaylen2(&engine, 0);
-    releaselen2(&engine, 100);
-    EXPECT_EQ(i2.decaylen, 1);
-    EXPECT_EQ(i2.releaselen, 20001);
+    EXPECT_EQ(param_callback(1, K_ATTACKLEN)(&engine, 0), 0);
+    EXPECT_EQ(i1.at(K_ATTACKLEN), 1);
+    param_callback(1, K_ATTACKLEN)(&engine, 100);
+    EXPECT_EQ(i1.at(K_ATTACKLEN), 20001);
+    param_callback(2, K_DECAYLEN)(&engine, 0);
+    param_callback(2, K_RELEASELEN)(&engine, 100);
+    EXPECT_EQ(i2.at(K_DECAYLEN), 1);
+    EXPECT_EQ(i2.at(K_RELEASELEN), 20001);
 
-    fadelen1(&engine, 0);
-    EXPECT_EQ(i1.fadelen, -1);
-    fadelen1(&engine, 1);
-    EXPECT_EQ(i1.fadelen, 2000);
-    fadelen1(&engine, 200);
-    EXPECT_EQ(i1.fadelen, 400000);
+    param_callback(1, K_FADELEN)(&engine, 0);
+    EXPECT_EQ(i1.at(K_FADELEN), -1);
+    param_callback(1, K_FADELEN)(&engine, 1);
+    EXPECT_EQ(i1.at(K_FADELEN), 2000);
+    param_callback(1, K_FADELEN)(&engine, 200);
+    EXPECT_EQ(i1.at(K_FADELEN), 400000);
 
-    vol4_1(&engine, 100);
-    EXPECT_EQ(i1.vol[4], 1.0);
-    vol4_1(&engine, 37);
-    EXPECT_EQ(i1.vol[4], 0.37);
-    vib9_2(&engine, 50);
-    EXPECT_EQ(i2.vib[9], 1.0);
-    attack1(&engine, 100);
-    decay2(&engine, 100);
-    EXPECT_EQ(i1.attack, 2.0);
-    EXPECT_EQ(i2.decay, 2.0);
-    wav7_1(&engine, 3);
-    EXPECT_EQ(i1.wav[7], 3);
-    frq2_2(&engine, 50);
-    EXPECT_EQ(i2.frq[2], 0);
-    frq2_2(&engine, 0);
-    EXPECT_EQ(i2.frq[2], -50);
+    param_callback(1, K_VOL, 4)(&engine, 100);
+    EXPECT_EQ(i1.at(K_VOL, 4), 1.0);
+    param_callback(1, K_VOL, 4)(&engine, 37);
+    EXPECT_EQ(i1.at(K_VOL, 4), 0.37);
+    param_callback(2, K_VIB, 9)(&engine, 50);
+    EXPECT_EQ(i2.at(K_VIB, 9), 1.0);
+    param_callback(1, K_ATTACK)(&engine, 100);
+    param_callback(2, K_DECAY)(&engine, 100);
+    EXPECT_EQ(i1.at(K_ATTACK), 2.0);
+    EXPECT_EQ(i2.at(K_DECAY), 2.0);
+    param_callback(1, K_WAV, 7)(&engine, 3);
+    EXPECT_EQ(i1.at(K_WAV, 7), 3);
+    param_callback(2, K_FRQ, 2)(&engine, 50);
+    EXPECT_EQ(i2.at(K_FRQ, 2), 0);
+    param_callback(2, K_FRQ, 2)(&engine, 0);
+    EXPECT_EQ(i2.at(K_FRQ, 2), -50);
 }
 
 TEST_F(CallbacksTest, FrequencyMoveRecomputesOnlyItsInstrument) {
@@ -63,8 +63,8 @@ TEST_F(CallbacksTest, FrequencyMoveRecomputesOnlyItsInstrument) {
         i1.oscstep[k] = -1.0;
         i2.oscstep[k] = -1.0;
     }
-    i2.frq[5] = 7;
-    frq3_2(&engine, 62); // +12
+    i2.at(K_FRQ, 5) = 7;
+    param_callback(2, K_FRQ, 3)(&engine, 62); // +12
     for (int k = 0; k < OSCILLATORS; ++k) {
         double want = 6.282 / (44100.0 / spechertz(k == 3 ? 12 : k == 5 ? 7 : 0));
         EXPECT_EQ(i2.oscstep[k], want) << k;
@@ -85,17 +85,17 @@ TEST_F(CallbacksTest, EachCallbackWritesExactlyItsField) {
         return bytes;
     };
     // Offsets of the fields within an encoded record.
-    const int osc_offset[OSC_PARAM_COUNT] = {4, 0, 8, 12};
-    const int env_offset[ENV_PARAM_COUNT] = {160, 164, 172, 176, 184, 188};
-    const int position[OSC_PARAM_COUNT] = {73, 61, 2, 35};
-    const int env_position[ENV_PARAM_COUNT] = {3, 17, 4, 19, 5, 6};
+    const int osc_offset[OSCILLATOR_KINDS] = {4, 0, 8, 12};
+    const int env_offset[ENVELOPE_KINDS] = {160, 164, 172, 176, 184, 188};
+    const int position[OSCILLATOR_KINDS] = {73, 61, 2, 35};
+    const int env_position[ENVELOPE_KINDS] = {3, 17, 4, 19, 5, 6};
 
     for (int inst = 1; inst <= 2; ++inst) {
-        for (int param = 0; param < OSC_PARAM_COUNT; ++param) {
+        for (int param = 0; param < OSCILLATOR_KINDS; ++param) {
             for (int k = 0; k < OSCILLATORS; ++k) {
                 engine.reset();
                 auto before = snapshot();
-                osc_callback(inst, osc_param(param), k)(&engine, position[param]);
+                param_callback(inst, param, k)(&engine, position[param]);
                 auto after = snapshot();
                 int at = (inst - 1) * 192 + 16 * k + osc_offset[param];
                 for (size_t b = 0; b < before.size(); ++b) {
@@ -107,10 +107,10 @@ TEST_F(CallbacksTest, EachCallbackWritesExactlyItsField) {
                     << inst << " " << param << " " << k;
             }
         }
-        for (int param = 0; param < ENV_PARAM_COUNT; ++param) {
+        for (int param = 0; param < ENVELOPE_KINDS; ++param) {
             engine.reset();
             auto before = snapshot();
-            env_callback(inst, env_param(param))(&engine, env_position[param]);
+            param_callback(inst, K_ATTACKLEN + param)(&engine, env_position[param]);
             auto after = snapshot();
             int at = (inst - 1) * 192 + env_offset[param];
             for (size_t b = 0; b < before.size(); ++b) {
@@ -121,32 +121,32 @@ TEST_F(CallbacksTest, EachCallbackWritesExactlyItsField) {
             ASSERT_NE(std::memcmp(&before[size_t(at)], &after[size_t(at)], 4), 0) << inst << " " << param;
         }
     }
-    EXPECT_EQ(osc_callback(1, OSC_VOL, 3), &vol3_1);
-    EXPECT_EQ(osc_callback(2, OSC_VIB, 9), &vib9_2);
-    EXPECT_EQ(env_callback(2, ENV_FADELEN), &fadelen2);
+    // Only parameters have callbacks.
+    EXPECT_EQ(param_callback(0, K_VOL, 3), nullptr);
+    EXPECT_EQ(param_callback(0, K_CONTROLLERS + 1), nullptr);
 }
 
 TEST_F(CallbacksTest, SliderPositionsSurviveAFile) {
     // A file written from slider settings puts every slider back.
-    vol1_1(&engine, 57);
-    vib1_1(&engine, 23);
-    frq1_1(&engine, 3);
-    wav1_1(&engine, 2);
-    attacklen1(&engine, 42);
-    attack1(&engine, 99);
-    decaylen1(&engine, 100);
-    decay1(&engine, 1);
-    releaselen1(&engine, 7);
-    fadelen1(&engine, 150);
+    param_callback(1, K_VOL, 1)(&engine, 57);
+    param_callback(1, K_VIB, 1)(&engine, 23);
+    param_callback(1, K_FRQ, 1)(&engine, 3);
+    param_callback(1, K_WAV, 1)(&engine, 2);
+    param_callback(1, K_ATTACKLEN)(&engine, 42);
+    param_callback(1, K_ATTACK)(&engine, 99);
+    param_callback(1, K_DECAYLEN)(&engine, 100);
+    param_callback(1, K_DECAY)(&engine, 1);
+    param_callback(1, K_RELEASELEN)(&engine, 7);
+    param_callback(1, K_FADELEN)(&engine, 150);
     instrument_record pos = slider_positions(record_of(i1));
-    EXPECT_EQ(pos.vol[1], 57);
-    EXPECT_EQ(pos.vib[1], 23);
-    EXPECT_EQ(pos.frq[1], 3);
-    EXPECT_EQ(pos.wav[1], 2);
-    EXPECT_EQ(pos.attacklen, 42);
-    EXPECT_EQ(pos.attack, 99);
-    EXPECT_EQ(pos.decaylen, 100);
-    EXPECT_EQ(pos.decay, 1);
-    EXPECT_EQ(pos.releaselen, 7);
-    EXPECT_EQ(pos.fadelen, 150);
+    EXPECT_EQ(pos.at(K_VOL, 1), 57);
+    EXPECT_EQ(pos.at(K_VIB, 1), 23);
+    EXPECT_EQ(pos.at(K_FRQ, 1), 3);
+    EXPECT_EQ(pos.at(K_WAV, 1), 2);
+    EXPECT_EQ(pos.at(K_ATTACKLEN), 42);
+    EXPECT_EQ(pos.at(K_ATTACK), 99);
+    EXPECT_EQ(pos.at(K_DECAYLEN), 100);
+    EXPECT_EQ(pos.at(K_DECAY), 1);
+    EXPECT_EQ(pos.at(K_RELEASELEN), 7);
+    EXPECT_EQ(pos.at(K_FADELEN), 150);
 }

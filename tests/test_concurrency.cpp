@@ -54,7 +54,7 @@ class ConcurrencyTest : public EngineTest {};
 TEST_F(ConcurrencyTest, NoNoteIsLostWhileEverythingMoves) {
     // A sine 50 semitones down: a sounding voice gives at most a lone zero
     // sample where it crosses zero, while notes are 130 samples apart.
-    i2.frq[0] = -50;
+    i2.at(K_FRQ, 0) = -50;
     compute_oscsteps(i2);
     multimode = 1;
     audio_thread audio{engine};
@@ -65,13 +65,13 @@ TEST_F(ConcurrencyTest, NoNoteIsLostWhileEverythingMoves) {
         for (int i = 0; !done.load(std::memory_order_relaxed); ++i) {
             // Instrument 1 and the layering settings change; instrument 2's
             // sound stays as the note test needs it.
-            osc_callback(1, osc_param(i % OSC_PARAM_COUNT), i % 10)(&engine, i % 4);
-            env_callback(1, env_param(i % ENV_PARAM_COUNT))(&engine, i % 100);
-            vib3_2(&engine, i % 50);
-            splitslider(&engine, i % 101);
-            fade1slider(&engine, i % 101);
-            fade2slider(&engine, (i * 7) % 101);
-            transposeslider(&engine, 20 + i % 10);
+            param_callback(1, i % OSCILLATOR_KINDS, i % 10)(&engine, i % 4);
+            param_callback(1, K_ATTACKLEN + i % ENVELOPE_KINDS)(&engine, i % 100);
+            param_callback(2, K_VIB, 3)(&engine, i % 50);
+            param_callback(0, K_SPLITKEY)(&engine, i % 101);
+            param_callback(0, K_FADE1)(&engine, i % 101);
+            param_callback(0, K_FADE2)(&engine, (i * 7) % 101);
+            param_callback(0, K_TRANSPOSE)(&engine, 20 + i % 10);
             multimode = 1;
             if (i % 64 == 0) std::this_thread::yield();
         }

@@ -151,9 +151,9 @@ TEST_F(PlayedSynth, HeldNoteSoundsAt440HzOnBothSpeakersAndFallsSilentAfterReleas
 
 TEST_F(PlayedSynth, NoNoteIsLostAmongAHundredFastNotes) {
     // Short blips: a 10-sample attack, then a 200-sample decay to silence.
-    i1.attacklen = 10;
-    i1.decaylen = 200;
-    i1.decay = 0.0;
+    i1.at(K_ATTACKLEN) = 10;
+    i1.at(K_DECAYLEN) = 200;
+    i1.at(K_DECAY) = 0.0;
     const int N = 100;
     // One note in each period, at varying places, released 100 frames later:
     // every note-on and its release must be taken in order. Each note now

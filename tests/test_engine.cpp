@@ -9,8 +9,8 @@ namespace {
 // Only oscillator 0 sounds, as a square wave: near the start of a note its
 // value is 1.0, so a sample is exactly velocity * 0.2 * envelope.
 void square_only(instrument& in) {
-    in.wav[0] = 1;
-    in.vol[0] = 1.0;
+    in.at(K_WAV, 0) = 1;
+    in.at(K_VOL, 0) = 1.0;
 }
 
 } // namespace
@@ -24,9 +24,9 @@ TEST_F(EngineTest, StartUpTablesAndSilence) {
         EXPECT_DOUBLE_EQ(i1.oscstep[k], 6.282 / 44100.0);
         EXPECT_DOUBLE_EQ(i2.oscstep[k], 6.282 / 44100.0);
     }
-    EXPECT_EQ(i1.attacklen, 100);
-    EXPECT_EQ(i2.attacklen, 1);
-    EXPECT_EQ(i1.fadelen, -1);
+    EXPECT_EQ(i1.at(K_ATTACKLEN), 100);
+    EXPECT_EQ(i2.at(K_ATTACKLEN), 1);
+    EXPECT_EQ(i1.at(K_FADELEN), -1);
 
     auto buf = stream(1024);
     for (int16_t s : buf) ASSERT_EQ(s, 0);
@@ -135,10 +135,10 @@ TEST_F(EngineTest, InstrumentTwoReachesItsLevelInOneSample) {
 }
 
 TEST_F(EngineTest, EnvelopeTimelineAtTheSeams) {
-    i1.attacklen = 3;
-    i1.decaylen = 2;
-    i1.releaselen = 2;
-    i1.decay = 0.5;
+    i1.at(K_ATTACKLEN) = 3;
+    i1.at(K_DECAYLEN) = 2;
+    i1.at(K_RELEASELEN) = 2;
+    i1.at(K_DECAY) = 0.5;
     square_only(i1);
     note_on(0, 127);
     const double env[] = {1.0 / 3, 2.0 / 3, 0.75, 0.5, 0.5, 0.5, 0.25, 0.0};
@@ -173,10 +173,10 @@ TEST_F(EngineTest, StartUpEnvelopeOfInstrumentOne) {
 }
 
 TEST_F(EngineTest, ReleaseDuringAttackWaitsForTheDecayToEnd) {
-    i1.attacklen = 4;
-    i1.decaylen = 4;
-    i1.releaselen = 4;
-    i1.decay = 0.5;
+    i1.at(K_ATTACKLEN) = 4;
+    i1.at(K_DECAYLEN) = 4;
+    i1.at(K_RELEASELEN) = 4;
+    i1.at(K_DECAY) = 0.5;
     square_only(i1);
     note_on(0, 127);
     render_normal(&i1);
@@ -215,9 +215,9 @@ TEST_F(EngineTest, LowVelocityNoteOnHaltsARelease) {
 }
 
 TEST_F(EngineTest, FadeOutSilencesButKeepsTheVoice) {
-    i1.fadelen = 2000;
-    i1.attacklen = 1;
-    i1.decaylen = 1;
+    i1.at(K_FADELEN) = 2000;
+    i1.at(K_ATTACKLEN) = 1;
+    i1.at(K_DECAYLEN) = 1;
     note_on(0, 127);
     double first = render_normal(&i1);
     EXPECT_NEAR(first, 25.2 * std::cos(i1.phase[0] * hertz[0]) * 1999.0 / 2000.0, 1e-12);
@@ -234,15 +234,15 @@ TEST_F(EngineTest, FadeOutSilencesButKeepsTheVoice) {
 TEST_F(EngineTest, FadeSettingsChangedWhileSounding) {
     square_only(i1);
     note_on(0, 127); // fadecount -1: never fades
-    i1.fadelen = 2000;
+    i1.at(K_FADELEN) = 2000;
     for (int s = 0; s < 300; ++s) render_normal(&i1);
     EXPECT_NEAR(render_normal(&i1), 25.2, 1e-12);
 
     note_on(1, 127); // fades over 2000 samples
     render_normal(&i1);
-    i1.fadelen = -1; // negative scale: adds nothing
+    i1.at(K_FADELEN) = -1; // negative scale: adds nothing
     EXPECT_NEAR(render_normal(&i1), 25.2, 1e-12);
-    i1.fadelen = 0; // no division by zero either
+    i1.at(K_FADELEN) = 0; // no division by zero either
     double out = render_normal(&i1);
     EXPECT_TRUE(std::isfinite(out));
     EXPECT_NEAR(out, 25.2, 1e-12);
@@ -251,14 +251,14 @@ TEST_F(EngineTest, FadeSettingsChangedWhileSounding) {
 
 TEST_F(EngineTest, LengthsBelowOneActAsOneSample) {
     square_only(i1);
-    i1.attacklen = 0;
-    i1.decaylen = -5;
-    i1.releaselen = 0;
-    i1.fadelen = 0; // from a file only: the voice is silent at once
+    i1.at(K_ATTACKLEN) = 0;
+    i1.at(K_DECAYLEN) = -5;
+    i1.at(K_RELEASELEN) = 0;
+    i1.at(K_FADELEN) = 0; // from a file only: the voice is silent at once
     note_on(0, 127);
     EXPECT_EQ(render_normal(&i1), 0.0);
     EXPECT_EQ(i1.envpos[0], 2);
-    i1.fadelen = -1;
+    i1.at(K_FADELEN) = -1;
     note_on(0, 127);
     EXPECT_NEAR(render_normal(&i1), 25.2, 1e-12);
     note_off(0);
@@ -268,9 +268,9 @@ TEST_F(EngineTest, LengthsBelowOneActAsOneSample) {
 
 TEST_F(EngineTest, EnormousLengthsDoNotOverflow) {
     square_only(i1);
-    i1.attacklen = 0x7FFFFFFF;
-    i1.decaylen = 0x7FFFFFFF;
-    i1.releaselen = 0x7FFFFFFF;
+    i1.at(K_ATTACKLEN) = 0x7FFFFFFF;
+    i1.at(K_DECAYLEN) = 0x7FFFFFFF;
+    i1.at(K_RELEASELEN) = 0x7FFFFFFF;
     note_on(0, 127);
     double out = render_normal(&i1);
     EXPECT_GT(out, 0.0);
@@ -278,14 +278,14 @@ TEST_F(EngineTest, EnormousLengthsDoNotOverflow) {
 }
 
 TEST_F(EngineTest, SilentOscillatorsAndUnheardNotes) {
-    i1.wav[0] = 4;
+    i1.at(K_WAV, 0) = 4;
     note_on(40, 127);
     for (int s = 0; s < 10; ++s) EXPECT_EQ(render_normal(&i1), 0.0);
     EXPECT_GT(i1.phase[0], 0.0); // the voice is active all the same
 
     engine.reset();
-    i1.wav[0] = 3;
-    i1.vol[0] = 0.0;
+    i1.at(K_WAV, 0) = 3;
+    i1.at(K_VOL, 0) = 0.0;
     note_on(40, 127);
     uint32_t before = engine.rng;
     render_normal(&i1);
@@ -323,8 +323,8 @@ TEST_F(EngineTest, SampleConversionTruncatesAndClips) {
 
 TEST_F(EngineTest, LoudChordsClipInsteadOfWrapping) {
     for (int k = 0; k < OSCILLATORS; ++k) {
-        i2.vol[k] = 1.0;
-        i2.wav[k] = 1;
+        i2.at(K_VOL, k) = 1.0;
+        i2.at(K_WAV, k) = 1;
     }
     multimode = 1;
     for (int n = 20; n < 30; ++n) note_on(n, 127);

@@ -148,12 +148,12 @@ TEST(FactoryTable, MistakesAreCaughtWithTheirLine) {
 
     auto ok = parse_factory_table(head + "osc sawtooth -12 .5 1\n" + tail, "t", &error);
     ASSERT_TRUE(ok) << error;
-    EXPECT_EQ((*ok)[0].record.frq[0], -12);
-    EXPECT_EQ((*ok)[0].record.vol[0], 500);
-    EXPECT_EQ((*ok)[0].record.wav[0], 2);
-    EXPECT_EQ((*ok)[0].record.vib[0], 1000);
-    EXPECT_EQ((*ok)[0].record.vol[1], 0) << "oscillators not listed stay silent";
-    EXPECT_EQ((*ok)[0].record.fadelen, -1);
+    EXPECT_EQ((*ok)[0].record.at(K_FRQ, 0), -12);
+    EXPECT_EQ((*ok)[0].record.at(K_VOL, 0), 500);
+    EXPECT_EQ((*ok)[0].record.at(K_WAV, 0), 2);
+    EXPECT_EQ((*ok)[0].record.at(K_VIB, 0), 1000);
+    EXPECT_EQ((*ok)[0].record.at(K_VOL, 1), 0) << "oscillators not listed stay silent";
+    EXPECT_EQ((*ok)[0].record.at(K_FADELEN), -1);
 }
 
 // The README's demonstration: the tune with the electric piano as

@@ -13,19 +13,19 @@
 namespace {
 
 void set_osc(instrument& in, int k, int wav, double vol, int frq = 0, double vib = 0.0) {
-    in.wav[k] = wav;
-    in.vol[k] = vol;
-    in.frq[k] = frq;
-    in.vib[k] = vib;
+    in.at(K_WAV, k) = wav;
+    in.at(K_VOL, k) = vol;
+    in.at(K_FRQ, k) = frq;
+    in.at(K_VIB, k) = vib;
     compute_oscsteps(in);
 }
 
 void envelope(instrument& in, int a, int d, int r, double attack = 1.0, double decay = 0.7) {
-    in.attacklen = a;
-    in.decaylen = d;
-    in.releaselen = r;
-    in.attack = attack;
-    in.decay = decay;
+    in.at(K_ATTACKLEN) = a;
+    in.at(K_DECAYLEN) = d;
+    in.at(K_RELEASELEN) = r;
+    in.at(K_ATTACK) = attack;
+    in.at(K_DECAY) = decay;
 }
 
 } // namespace
@@ -106,20 +106,20 @@ TEST_P(Golden, EveryLayeringMode) {
 TEST_P(Golden, FadesIncludingChangesWhileSounding) {
     sequence seq;
     seq.setup = [this] {
-        i1.fadelen = 2000;
+        i1.at(K_FADELEN) = 2000;
         set_osc(i1, 1, 1, 0.5, -7, 0.0);
         set_osc(i1, 2, 3, 0.2, 0, 0.0);
         envelope(i1, 1, 1, 500);
     };
     seq.length = 12000;
     seq.note(10, 40, 127).note(700, 45, 100);
-    seq.at(1500, [this] { i1.fadelen = 4000; }); // running fades keep their count
+    seq.at(1500, [this] { i1.at(K_FADELEN) = 4000; }); // running fades keep their count
     seq.note(1600, 47, 120);
-    seq.at(2500, [this] { i1.fadelen = -1; }); // a fade still counting goes silent
+    seq.at(2500, [this] { i1.at(K_FADELEN) = -1; }); // a fade still counting goes silent
     seq.note(2600, 52, 120);               // a new note does not fade
-    seq.at(3000, [this] { i1.fadelen = 0; });
+    seq.at(3000, [this] { i1.at(K_FADELEN) = 0; });
     seq.note(3100, 54, 120);
-    seq.at(3200, [this] { i1.fadelen = 6000; });
+    seq.at(3200, [this] { i1.at(K_FADELEN) = 6000; });
     seq.note(3300, 57, 127);
     seq.note(9000, 40, 0).note(9000, 45, 0).note(9000, 47, 0).note(9000, 52, 0);
     seq.note(9000, 54, 0).note(9000, 57, 0);
@@ -149,16 +149,16 @@ TEST_P(Golden, ParametersChangedWhileNotesSound) {
     seq.setup = [this] { multimode = 2; };
     seq.length = 24000;
     for (int n = 40; n < 70; n += 3) seq.note(n, n, 127);
-    seq.at(1000, [this] { wav2_1(&engine, 1); });
-    seq.at(1500, [this] { vol2_1(&engine, 70); frq2_1(&engine, 62); });
-    seq.at(2000, [this] { attacklen1(&engine, 3); decaylen2(&engine, 1); });
-    seq.at(3000, [this] { vib0_1(&engine, 50); vib0_2(&engine, 25); wav0_2(&engine, 2); });
-    seq.at(4000, [this] { releaselen1(&engine, 0); releaselen2(&engine, 10); });
+    seq.at(1000, [this] { param_callback(1, K_WAV, 2)(&engine, 1); });
+    seq.at(1500, [this] { param_callback(1, K_VOL, 2)(&engine, 70); param_callback(1, K_FRQ, 2)(&engine, 62); });
+    seq.at(2000, [this] { param_callback(1, K_ATTACKLEN)(&engine, 3); param_callback(2, K_DECAYLEN)(&engine, 1); });
+    seq.at(3000, [this] { param_callback(1, K_VIB, 0)(&engine, 50); param_callback(2, K_VIB, 0)(&engine, 25); param_callback(2, K_WAV, 0)(&engine, 2); });
+    seq.at(4000, [this] { param_callback(1, K_RELEASELEN)(&engine, 0); param_callback(2, K_RELEASELEN)(&engine, 10); });
     for (int n = 40; n < 70; n += 3) seq.note(5000 + n, n, 0);
-    seq.at(5100, [this] { decaylen2(&engine, 0); releaselen2(&engine, 0); }); // shortened mid-release
-    seq.at(6000, [this] { wav0_1(&engine, 3); vol0_1(&engine, 0); vol5_1(&engine, 100); wav5_1(&engine, 4); });
+    seq.at(5100, [this] { param_callback(2, K_DECAYLEN)(&engine, 0); param_callback(2, K_RELEASELEN)(&engine, 0); }); // shortened mid-release
+    seq.at(6000, [this] { param_callback(1, K_WAV, 0)(&engine, 3); param_callback(1, K_VOL, 0)(&engine, 0); param_callback(1, K_VOL, 5)(&engine, 100); param_callback(1, K_WAV, 5)(&engine, 4); });
     for (int n = 40; n < 70; n += 3) seq.note(7000 + n, n, 90);
-    seq.at(9000, [this] { frq0_1(&engine, 0); frq0_2(&engine, 100); });
+    seq.at(9000, [this] { param_callback(1, K_FRQ, 0)(&engine, 0); param_callback(2, K_FRQ, 0)(&engine, 100); });
     compare(seq);
 }
 
@@ -210,7 +210,7 @@ TEST_P(Golden, LoadedInstrumentFiles) {
     engine.reset();
     for (int k = 0; k < 6; ++k) set_osc(i1, k, k % 4, 0.9 / (k + 1), 12 * (k % 3) - k, 0.1 * k);
     envelope(i1, 2001, 4001, 8001, 1.2, 0.9);
-    i1.fadelen = 40000;
+    i1.at(K_FADELEN) = 40000;
     set_osc(i1, 9, 1, 0.3, -24, 0.0);
     ASSERT_TRUE(save_instrument_file(f1, i1, nullptr));
     engine.reset();
@@ -249,10 +249,10 @@ TEST_P(RandomStreams, AgreeWithTheReference) {
             std::mt19937 r(s);
             for (int inst = 1; inst <= 2; ++inst)
                 for (int k = 0; k < OSCILLATORS; ++k) {
-                    osc_callback(inst, OSC_VOL, k)(&engine, r() % 3 ? 0 : int(r() % 101));
-                    osc_callback(inst, OSC_FRQ, k)(&engine, int(r() % 101));
-                    osc_callback(inst, OSC_WAV, k)(&engine, int(r() % 5));
-                    osc_callback(inst, OSC_VIB, k)(&engine, int(r() % 51));
+                    param_callback(inst, K_VOL, k)(&engine, r() % 3 ? 0 : int(r() % 101));
+                    param_callback(inst, K_FRQ, k)(&engine, int(r() % 101));
+                    param_callback(inst, K_WAV, k)(&engine, int(r() % 5));
+                    param_callback(inst, K_VIB, k)(&engine, int(r() % 51));
                 }
         };
         long t = 0;
@@ -265,13 +265,13 @@ TEST_P(RandomStreams, AgreeWithTheReference) {
                 int status = pick(0, 9) ? 0x90 : pick(0x80, 0xFF);
                 seq.note(t, note, vel, status);
             } else if (what < 80) {
-                int inst = pick(1, 2), param = pick(0, OSC_PARAM_COUNT - 1), k = pick(0, 9);
-                int pos = param == OSC_WAV ? pick(0, 4) : pick(0, 100);
-                seq.at(t, [=, this] { osc_callback(inst, osc_param(param), k)(&engine, pos); });
+                int inst = pick(1, 2), param = pick(0, OSCILLATOR_KINDS - 1), k = pick(0, 9);
+                int pos = param == K_WAV ? pick(0, 4) : pick(0, 100);
+                seq.at(t, [=, this] { param_callback(inst, param, k)(&engine, pos); });
             } else if (what < 92) {
-                int inst = pick(1, 2), param = pick(0, ENV_PARAM_COUNT - 1);
-                int pos = param == ENV_FADELEN ? pick(0, 3) : pick(0, 4);
-                seq.at(t, [=, this] { env_callback(inst, env_param(param))(&engine, pos); });
+                int inst = pick(1, 2), param = pick(0, ENVELOPE_KINDS - 1);
+                int pos = param == K_FADELEN ? pick(0, 3) : pick(0, 4);
+                seq.at(t, [=, this] { param_callback(inst, K_ATTACKLEN + param)(&engine, pos); });
             } else {
                 int which = pick(0, 4), value = pick(0, 100);
                 seq.at(t, [=, this] {

@@ -59,8 +59,8 @@ protected:
 } // namespace
 
 TEST_F(InstrumentFileTest, ByteLayoutOfTheStartUpInstrument) {
-    i1.frq[3] = -50;
-    i1.vib[2] = 0.5;
+    i1.at(K_FRQ, 3) = -50;
+    i1.at(K_VIB, 2) = 0.5;
     auto b = encoded(i1);
     ASSERT_EQ(b.size(), 192u);
     EXPECT_EQ(at(b, 0), word(0));
@@ -86,11 +86,11 @@ TEST_F(InstrumentFileTest, LevelsAreTruncatedThousandths) {
     EXPECT_EQ(thousandths(1e12), INT32_MAX);
 
     instrument_record r = record_of(i1);
-    r.vol[0] = 569;
-    r.attack = 2000;
+    r.at(K_VOL, 0) = 569;
+    r.at(K_ATTACK) = 2000;
     apply_record(r, i2);
-    EXPECT_EQ(i2.vol[0], 0.569);
-    EXPECT_EQ(i2.attack, 2.0);
+    EXPECT_EQ(i2.at(K_VOL, 0), 0.569);
+    EXPECT_EQ(i2.at(K_ATTACK), 2.0);
 }
 
 TEST_F(InstrumentFileTest, ReservedWordsAreIgnoredOnLoading) {
@@ -105,40 +105,40 @@ TEST_F(InstrumentFileTest, ReservedWordsAreIgnoredOnLoading) {
 
 TEST_F(InstrumentFileTest, SliderPositionsOfStoredValues) {
     instrument_record r{};
-    r.vol[0] = 1000;
-    r.vol[1] = 569;
-    r.frq[0] = -50;
-    r.frq[1] = 50;
-    r.vib[0] = 1000;
-    r.wav[0] = 3;
-    r.attack = 2000;
-    r.attacklen = 1;
-    r.decaylen = 20001;
-    r.releaselen = 100;
-    r.fadelen = -1;
+    r.at(K_VOL, 0) = 1000;
+    r.at(K_VOL, 1) = 569;
+    r.at(K_FRQ, 0) = -50;
+    r.at(K_FRQ, 1) = 50;
+    r.at(K_VIB, 0) = 1000;
+    r.at(K_WAV, 0) = 3;
+    r.at(K_ATTACK) = 2000;
+    r.at(K_ATTACKLEN) = 1;
+    r.at(K_DECAYLEN) = 20001;
+    r.at(K_RELEASELEN) = 100;
+    r.at(K_FADELEN) = -1;
     instrument_record p = slider_positions(r);
-    EXPECT_EQ(p.vol[0], 100);
-    EXPECT_EQ(p.vol[1], 56);
-    EXPECT_EQ(p.frq[0], 0);
-    EXPECT_EQ(p.frq[1], 100);
-    EXPECT_EQ(p.vib[0], 50);
-    EXPECT_EQ(p.wav[0], 3);
-    EXPECT_EQ(p.attack, 100);
-    EXPECT_EQ(p.attacklen, 0);
-    EXPECT_EQ(p.decaylen, 100);
-    EXPECT_EQ(p.releaselen, 0);
-    EXPECT_EQ(p.fadelen, 0);
-    r.fadelen = 2000;
-    EXPECT_EQ(slider_positions(r).fadelen, 1);
+    EXPECT_EQ(p.at(K_VOL, 0), 100);
+    EXPECT_EQ(p.at(K_VOL, 1), 56);
+    EXPECT_EQ(p.at(K_FRQ, 0), 0);
+    EXPECT_EQ(p.at(K_FRQ, 1), 100);
+    EXPECT_EQ(p.at(K_VIB, 0), 50);
+    EXPECT_EQ(p.at(K_WAV, 0), 3);
+    EXPECT_EQ(p.at(K_ATTACK), 100);
+    EXPECT_EQ(p.at(K_ATTACKLEN), 0);
+    EXPECT_EQ(p.at(K_DECAYLEN), 100);
+    EXPECT_EQ(p.at(K_RELEASELEN), 0);
+    EXPECT_EQ(p.at(K_FADELEN), 0);
+    r.at(K_FADELEN) = 2000;
+    EXPECT_EQ(slider_positions(r).at(K_FADELEN), 1);
 
     // Values no slider could give are passed on unchanged, without overflow.
-    r.frq[2] = INT32_MAX;
-    r.attacklen = INT32_MIN;
-    r.fadelen = -7;
+    r.at(K_FRQ, 2) = INT32_MAX;
+    r.at(K_ATTACKLEN) = INT32_MIN;
+    r.at(K_FADELEN) = -7;
     p = slider_positions(r);
-    EXPECT_EQ(p.frq[2], INT32_MAX);
-    EXPECT_EQ(p.attacklen, (int64_t(INT32_MIN) - 1) / 200);
-    EXPECT_EQ(p.fadelen, 0);
+    EXPECT_EQ(p.at(K_FRQ, 2), INT32_MAX);
+    EXPECT_EQ(p.at(K_ATTACKLEN), (int64_t(INT32_MIN) - 1) / 200);
+    EXPECT_EQ(p.at(K_FADELEN), 0);
 }
 
 TEST_F(InstrumentFileTest, SaveAndLoadIntoTheOtherInstrument) {
@@ -151,7 +151,7 @@ TEST_F(InstrumentFileTest, SaveAndLoadIntoTheOtherInstrument) {
     EXPECT_EQ(read_bytes(f), encoded(i1));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), {}), 1) << "temporary file left behind";
 
-    i1.frq[4] = 9;
+    i1.at(K_FRQ, 4) = 9;
     {
         double before = i1.oscstep[0];
         auto r = load_instrument_file(f, &error);
@@ -159,11 +159,11 @@ TEST_F(InstrumentFileTest, SaveAndLoadIntoTheOtherInstrument) {
         apply_record(*r, i2);
         EXPECT_EQ(i1.oscstep[0], before);
     }
-    EXPECT_EQ(i2.attacklen, 100);
-    EXPECT_EQ(i2.decaylen, 100);
-    EXPECT_EQ(i2.releaselen, 100);
+    EXPECT_EQ(i2.at(K_ATTACKLEN), 100);
+    EXPECT_EQ(i2.at(K_DECAYLEN), 100);
+    EXPECT_EQ(i2.at(K_RELEASELEN), 100);
     EXPECT_EQ(i2.oscstep[4], 6.282 / 44100.0);
-    EXPECT_EQ(i2.fadelen, -1);
+    EXPECT_EQ(i2.at(K_FADELEN), -1);
 }
 
 TEST_F(InstrumentFileTest, SavingReplacesAWholeFileAndKeepsItsMode) {
@@ -259,22 +259,22 @@ TEST_F(InstrumentFileTest, LoadingRefusesWhatIsNotAnInstrumentFile) {
 TEST_F(InstrumentFileTest, AbsurdValuesNeverMakeTheEngineUnfinite) {
     instrument_record r = record_of(i1);
     for (int k = 0; k < 10; ++k) {
-        r.frq[k] = k % 2 ? INT32_MAX : INT32_MIN + k;
-        r.vol[k] = INT32_MAX;
-        r.vib[k] = INT32_MIN;
-        r.wav[k] = k % 4;
+        r.at(K_FRQ, k) = k % 2 ? INT32_MAX : INT32_MIN + k;
+        r.at(K_VOL, k) = INT32_MAX;
+        r.at(K_VIB, k) = INT32_MIN;
+        r.at(K_WAV, k) = k % 4;
     }
-    r.attack = INT32_MAX;
-    r.decay = INT32_MIN;
-    r.attacklen = 0;
-    r.decaylen = INT32_MIN;
-    r.releaselen = 0;
-    r.fadelen = 0;
+    r.at(K_ATTACK) = INT32_MAX;
+    r.at(K_DECAY) = INT32_MIN;
+    r.at(K_ATTACKLEN) = 0;
+    r.at(K_DECAYLEN) = INT32_MIN;
+    r.at(K_RELEASELEN) = 0;
+    r.at(K_FADELEN) = 0;
     apply_record(r, i1);
     for (int k = 0; k < 10; ++k) EXPECT_TRUE(std::isfinite(i1.oscstep[k]));
     note_on(60, 127);
     note_on(61, 127);
-    i1.fadelen = -1;
+    i1.at(K_FADELEN) = -1;
     note_on(62, 127);
     for (int s = 0; s < 2000; ++s) {
         if (s == 1000) note_off(62);

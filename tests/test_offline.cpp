@@ -344,15 +344,15 @@ TEST_F(Offline, RendersExactlyWhatTheStreamWouldPlay) {
 TEST_F(Offline, SettingsInstrumentFilesAndChannels) {
     // An instrument file for each instrument.
     engine.reset();
-    i1.wav[0] = 2;
-    i1.vol[1] = 0.5;
-    i1.wav[1] = 1;
-    i1.frq[1] = 7;
-    i1.releaselen = 3001;
+    i1.at(K_WAV, 0) = 2;
+    i1.at(K_VOL, 1) = 0.5;
+    i1.at(K_WAV, 1) = 1;
+    i1.at(K_FRQ, 1) = 7;
+    i1.at(K_RELEASELEN) = 3001;
     ASSERT_TRUE(save_instrument_file(path("one.zpk"), i1, nullptr));
-    i1.wav[2] = 3;
-    i1.vol[2] = 0.25;
-    i1.attacklen = 401;
+    i1.at(K_WAV, 2) = 3;
+    i1.at(K_VOL, 2) = 0.25;
+    i1.at(K_ATTACKLEN) = 401;
     ASSERT_TRUE(save_instrument_file(path("two.zpk"), i1, nullptr));
     track t;
     for (int i = 0; i < 12; ++i) t.on(i ? 40 : 0, 30 + 6 * i, 127 - 5 * i, i % 2 ? 2 : 0);
@@ -566,8 +566,8 @@ TEST_F(Offline, ProgressOnATerminal) {
     };
     engine.reset();
     for (int k = 0; k < OSCILLATORS; ++k) {
-        i1.vol[k] = 0.1;
-        i1.frq[k] = k;
+        i1.at(K_VOL, k) = 0.1;
+        i1.at(K_FRQ, k) = k;
     }
     ASSERT_TRUE(save_instrument_file(path("full.zpk"), i1, nullptr));
     int status = -1;
@@ -586,7 +586,7 @@ TEST_F(Offline, AnInterruptedRenderLeavesNothing) {
     for (int n = 0; n < 100; ++n) t.on(0, n, 127); // held until the ten-minute tail ends
     std::string in = file("long.mid", smf(0, 96, {t}));
     engine.reset();
-    for (int k = 0; k < OSCILLATORS; ++k) i1.vol[k] = 0.1;
+    for (int k = 0; k < OSCILLATORS; ++k) i1.at(K_VOL, k) = 0.1;
     ASSERT_TRUE(save_instrument_file(path("full.zpk"), i1, nullptr));
     std::string out = path("out.wav");
     std::vector<std::string> args = {SYNTH_RENDER, "--i1", path("full.zpk"), "--tail", "600", in, out};

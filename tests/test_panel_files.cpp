@@ -40,9 +40,9 @@ std::set<int> changed_rows(const DIALOG* before) {
 
 std::set<int> slider_rows_of(int n) {
     std::set<int> rows;
-    for (int p = 0; p < OSC_PARAM_COUNT; ++p)
-        for (int k = 0; k < 10; ++k) rows.insert(osc_row(n, osc_param(p), k));
-    for (int e = 0; e < ENV_PARAM_COUNT; ++e) rows.insert(env_row(n, env_param(e)));
+    for (int p = 0; p < OSCILLATOR_KINDS; ++p)
+        for (int k = 0; k < 10; ++k) rows.insert(slider_row(n, p, k));
+    for (int e = 0; e < ENVELOPE_KINDS; ++e) rows.insert(slider_row(n, K_ATTACKLEN + e));
     return rows;
 }
 
@@ -74,18 +74,18 @@ protected:
 
 TEST_F(PanelFilesTest, LoadingIntoInstrumentTwoMovesOnlyItsSliders) {
     instrument_record r = record_of(i1);
-    r.vol[0] = 1000;
-    r.vol[1] = 569;
-    r.frq[2] = -50;
-    r.frq[3] = 50;
-    r.wav[4] = 2;
-    r.vib[5] = 1000;
-    r.attacklen = 20001;
-    r.attack = 2000;
-    r.decaylen = 1;
-    r.decay = 500;
-    r.releaselen = 401;
-    r.fadelen = 2000;
+    r.at(K_VOL, 0) = 1000;
+    r.at(K_VOL, 1) = 569;
+    r.at(K_FRQ, 2) = -50;
+    r.at(K_FRQ, 3) = 50;
+    r.at(K_WAV, 4) = 2;
+    r.at(K_VIB, 5) = 1000;
+    r.at(K_ATTACKLEN) = 20001;
+    r.at(K_ATTACK) = 2000;
+    r.at(K_DECAYLEN) = 1;
+    r.at(K_DECAY) = 500;
+    r.at(K_RELEASELEN) = 401;
+    r.at(K_FADELEN) = 2000;
     write_record(dir / "a.zpk", r);
 
     std::string error;
@@ -113,13 +113,13 @@ TEST_F(PanelFilesTest, LoadingIntoInstrumentTwoMovesOnlyItsSliders) {
     EXPECT_EQ(pos(133), 1);   // fadelen 2000
 
     // The instrument holds the file's values, with fresh phase steps.
-    EXPECT_DOUBLE_EQ(i2.vol[1], 0.569);
-    EXPECT_EQ(i2.frq[2], -50);
+    EXPECT_DOUBLE_EQ(i2.at(K_VOL, 1), 0.569);
+    EXPECT_EQ(i2.at(K_FRQ, 2), -50);
     EXPECT_DOUBLE_EQ(i2.oscstep[2], 6.282 * spechertz(-50) / 44100.0);
     EXPECT_DOUBLE_EQ(i2.oscstep[3], 6.282 * spechertz(50) / 44100.0);
-    EXPECT_EQ(i2.attacklen, 20001);
-    EXPECT_EQ(i2.fadelen, 2000);
-    EXPECT_EQ(i1.frq[2], 0) << "the other instrument is left alone";
+    EXPECT_EQ(i2.at(K_ATTACKLEN), 20001);
+    EXPECT_EQ(i2.at(K_FADELEN), 2000);
+    EXPECT_EQ(i1.at(K_FRQ, 2), 0) << "the other instrument is left alone";
 }
 
 TEST_F(PanelFilesTest, InstrumentOneAtStartIntoInstrumentTwo) {
@@ -132,31 +132,31 @@ TEST_F(PanelFilesTest, InstrumentOneAtStartIntoInstrumentTwo) {
     EXPECT_TRUE(changed_rows(pristine).empty()) << "saving moves no slider";
 
     ASSERT_TRUE(load_instrument(engine, 2, dir / "start", &error)) << error;
-    EXPECT_EQ(i2.attacklen, 100);
-    EXPECT_EQ(i2.decaylen, 100);
-    EXPECT_EQ(i2.releaselen, 100);
-    EXPECT_EQ(i2.fadelen, -1);
+    EXPECT_EQ(i2.at(K_ATTACKLEN), 100);
+    EXPECT_EQ(i2.at(K_DECAYLEN), 100);
+    EXPECT_EQ(i2.at(K_RELEASELEN), 100);
+    EXPECT_EQ(i2.at(K_FADELEN), -1);
     // Every slider of instrument 2 is back at its initial position.
     for (int row : slider_rows_of(2)) EXPECT_EQ(the_dialog[row].d2, pristine[row].d2) << row;
 }
 
 TEST_F(PanelFilesTest, PositionsFromOddFilesAreStoredUnchanged) {
     instrument_record r = record_of(i1);
-    r.vol[0] = 5000;
-    r.wav[1] = 9;
-    r.frq[2] = -80;
-    r.fadelen = -7;
+    r.at(K_VOL, 0) = 5000;
+    r.at(K_WAV, 1) = 9;
+    r.at(K_FRQ, 2) = -80;
+    r.at(K_FADELEN) = -7;
     write_record(dir / "odd", r);
     ASSERT_TRUE(load_instrument(engine, 1, dir / "odd", nullptr));
     EXPECT_EQ(the_dialog[24].d2, 500);
     EXPECT_EQ(the_dialog[46].d2, 9);
     EXPECT_EQ(the_dialog[36].d2, -30);
     EXPECT_EQ(the_dialog[72].d2, 0) << "-7 / 2000 truncates to 0";
-    EXPECT_EQ(i1.fadelen, -7);
+    EXPECT_EQ(i1.at(K_FADELEN), -7);
 }
 
 TEST_F(PanelFilesTest, AFailedLoadChangesNothing) {
-    i1.vol[3] = 0.25;
+    i1.at(K_VOL, 3) = 0.25;
     const instrument_record before = record_of(i1);
     std::vector<uint8_t> good(INSTRUMENT_FILE_SIZE);
     encode_record(record_of(i2), good.data());

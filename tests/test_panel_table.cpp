@@ -49,10 +49,10 @@ TEST_F(PanelTableTest, TopStripWiring) {
         EXPECT_EQ(the_dialog[1 + m].d2, m) << "the value stored into multimode";
     }
     struct { int row; slider_callback cb; const char* text; } globals[] = {
-        {7, splitslider, "split key"},
-        {9, fade1slider, "lower fade point"},
-        {11, fade2slider, "upper fade point"},
-        {136, transposeslider, "transpose"},
+        {7, param_callback(0, K_SPLITKEY), "split key"},
+        {9, param_callback(0, K_FADE1), "lower fade point"},
+        {11, param_callback(0, K_FADE2), "upper fade point"},
+        {136, param_callback(0, K_TRANSPOSE), "transpose"},
     };
     for (auto& g : globals) {
         EXPECT_TRUE(is_slider(g.row));
@@ -73,49 +73,49 @@ TEST_F(PanelTableTest, EverySliderDrivesItsOwnInstrumentAndParameter) {
         instrument& other = n == 1 ? i2 : i1;
         for (int k = 0; k < 10; ++k) {
             SCOPED_TRACE("instrument " + std::to_string(n) + " oscillator " + std::to_string(k));
-            const int vol = osc_row(n, OSC_VOL, k), frq = osc_row(n, OSC_FRQ, k),
-                      wav = osc_row(n, OSC_WAV, k), vib = osc_row(n, OSC_VIB, k);
+            const int vol = slider_row(n, K_VOL, k), frq = slider_row(n, K_FRQ, k),
+                      wav = slider_row(n, K_WAV, k), vib = slider_row(n, K_VIB, k);
             for (int r : {vol, frq, wav, vib}) ASSERT_TRUE(is_slider(r));
             callback(vol)(&engine, 37);
             callback(frq)(&engine, 61);
             callback(wav)(&engine, 3);
             callback(vib)(&engine, 25);
-            EXPECT_DOUBLE_EQ(mine.vol[k], 0.37);
-            EXPECT_EQ(mine.frq[k], 11);
+            EXPECT_DOUBLE_EQ(mine.at(K_VOL, k), 0.37);
+            EXPECT_EQ(mine.at(K_FRQ, k), 11);
             EXPECT_DOUBLE_EQ(mine.oscstep[k], 6.282 * spechertz(11) / 44100.0);
-            EXPECT_EQ(mine.wav[k], 3);
-            EXPECT_DOUBLE_EQ(mine.vib[k], 0.5);
-            EXPECT_EQ(other.frq[k], 0);
-            EXPECT_EQ(other.wav[k], 0);
-            EXPECT_EQ(other.vib[k], 0.0);
+            EXPECT_EQ(mine.at(K_WAV, k), 3);
+            EXPECT_DOUBLE_EQ(mine.at(K_VIB, k), 0.5);
+            EXPECT_EQ(other.at(K_FRQ, k), 0);
+            EXPECT_EQ(other.at(K_WAV, k), 0);
+            EXPECT_EQ(other.at(K_VIB, k), 0.0);
             // The oscillator's sliders are its column: volume at 40k, frequency 20 to the right.
             EXPECT_EQ(the_dialog[vol].x, 40 * k);
             EXPECT_EQ(the_dialog[frq].x, 40 * k + 20);
             EXPECT_EQ(the_dialog[wav].x, 500 + 10 * k);
             EXPECT_EQ(the_dialog[vib].x, 700 + 10 * k);
         }
-        callback(env_row(n, ENV_ATTACKLEN))(&engine, 1);
-        callback(env_row(n, ENV_ATTACK))(&engine, 100);
-        callback(env_row(n, ENV_DECAYLEN))(&engine, 2);
-        callback(env_row(n, ENV_DECAY))(&engine, 25);
-        callback(env_row(n, ENV_RELEASELEN))(&engine, 3);
-        callback(env_row(n, ENV_FADELEN))(&engine, 200);
-        EXPECT_EQ(mine.attacklen, 201);
-        EXPECT_DOUBLE_EQ(mine.attack, 2.0);
-        EXPECT_EQ(mine.decaylen, 401);
-        EXPECT_DOUBLE_EQ(mine.decay, 0.5);
-        EXPECT_EQ(mine.releaselen, 601);
-        EXPECT_EQ(mine.fadelen, 400000);
-        EXPECT_EQ(the_dialog[env_row(n, ENV_FADELEN)].d1, 200);
+        callback(slider_row(n, K_ATTACKLEN))(&engine, 1);
+        callback(slider_row(n, K_ATTACK))(&engine, 100);
+        callback(slider_row(n, K_DECAYLEN))(&engine, 2);
+        callback(slider_row(n, K_DECAY))(&engine, 25);
+        callback(slider_row(n, K_RELEASELEN))(&engine, 3);
+        callback(slider_row(n, K_FADELEN))(&engine, 200);
+        EXPECT_EQ(mine.at(K_ATTACKLEN), 201);
+        EXPECT_DOUBLE_EQ(mine.at(K_ATTACK), 2.0);
+        EXPECT_EQ(mine.at(K_DECAYLEN), 401);
+        EXPECT_DOUBLE_EQ(mine.at(K_DECAY), 0.5);
+        EXPECT_EQ(mine.at(K_RELEASELEN), 601);
+        EXPECT_EQ(mine.at(K_FADELEN), 400000);
+        EXPECT_EQ(the_dialog[slider_row(n, K_FADELEN)].d1, 200);
         engine.reset();
     }
     // Spot checks against the row numbers the loader and the tests rely on.
-    EXPECT_EQ(osc_row(1, OSC_VOL, 0), 24);
-    EXPECT_EQ(osc_row(1, OSC_FRQ, 9), 43);
-    EXPECT_EQ(osc_row(1, OSC_WAV, 0), 45);
-    EXPECT_EQ(osc_row(1, OSC_VIB, 9), 65);
-    EXPECT_EQ(env_row(1, ENV_ATTACKLEN), 67);
-    EXPECT_EQ(env_row(2, ENV_FADELEN), 133);
+    EXPECT_EQ(slider_row(1, K_VOL, 0), 24);
+    EXPECT_EQ(slider_row(1, K_FRQ, 9), 43);
+    EXPECT_EQ(slider_row(1, K_WAV, 0), 45);
+    EXPECT_EQ(slider_row(1, K_VIB, 9), 65);
+    EXPECT_EQ(slider_row(1, K_ATTACKLEN), 67);
+    EXPECT_EQ(slider_row(2, K_FADELEN), 133);
     EXPECT_EQ(save_row(1), 73);
     EXPECT_EQ(load_row(2), 135);
 }
@@ -156,12 +156,12 @@ TEST_F(PanelTableTest, InstrumentTwoIsInstrumentOneMovedDown) {
 TEST_F(PanelTableTest, InitialPositions) {
     for (int n = 1; n <= 2; ++n)
         for (int k = 0; k < 10; ++k) {
-            EXPECT_EQ(the_dialog[osc_row(n, OSC_VOL, k)].d2, k == 0 ? 100 : 0);
-            EXPECT_EQ(the_dialog[osc_row(n, OSC_FRQ, k)].d2, 50);
+            EXPECT_EQ(the_dialog[slider_row(n, K_VOL, k)].d2, k == 0 ? 100 : 0);
+            EXPECT_EQ(the_dialog[slider_row(n, K_FRQ, k)].d2, 50);
         }
     // The panel does not push its positions into the engine at start.
     EXPECT_EQ(fade2, 90);
-    EXPECT_EQ(i1.attacklen, 100);
+    EXPECT_EQ(i1.at(K_ATTACKLEN), 100);
 }
 
 TEST_F(PanelTableTest, AMissingPictureDrawsNothing) {

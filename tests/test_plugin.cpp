@@ -31,23 +31,23 @@ instrument_record organ() {
     const int frq[] = {0, 12, 19, 24, -12, 7}, wav[] = {0, 1, 2, 0, 2, 0},
               vol[] = {400, 200, 150, 100, 120, 90}, vib[] = {0, 300, 0, 500, 0, 1000};
     for (int k = 0; k < 6; ++k) {
-        r.frq[k] = frq[k];
-        r.wav[k] = wav[k];
-        r.vol[k] = vol[k];
-        r.vib[k] = vib[k];
+        r.at(K_FRQ, k) = frq[k];
+        r.at(K_WAV, k) = wav[k];
+        r.at(K_VOL, k) = vol[k];
+        r.at(K_VIB, k) = vib[k];
     }
-    r.attacklen = 601, r.attack = 1500, r.decaylen = 2001, r.decay = 800, r.releaselen = 4001;
-    r.fadelen = -1;
+    r.at(K_ATTACKLEN) = 601, r.at(K_ATTACK) = 1500, r.at(K_DECAYLEN) = 2001, r.at(K_DECAY) = 800, r.at(K_RELEASELEN) = 4001;
+    r.at(K_FADELEN) = -1;
     return r;
 }
 
 instrument_record drum() {
     instrument_record r{};
-    r.wav[0] = 3, r.vol[0] = 300;
-    r.wav[1] = 2, r.vol[1] = 200, r.frq[1] = -24, r.vib[1] = 260;
-    r.wav[2] = 1, r.vol[2] = 100, r.frq[2] = 31;
-    r.attacklen = 1, r.attack = 2000, r.decaylen = 1201, r.decay = 400, r.releaselen = 201;
-    r.fadelen = 8000;
+    r.at(K_WAV, 0) = 3, r.at(K_VOL, 0) = 300;
+    r.at(K_WAV, 1) = 2, r.at(K_VOL, 1) = 200, r.at(K_FRQ, 1) = -24, r.at(K_VIB, 1) = 260;
+    r.at(K_WAV, 2) = 1, r.at(K_VOL, 2) = 100, r.at(K_FRQ, 2) = 31;
+    r.at(K_ATTACKLEN) = 1, r.at(K_ATTACK) = 2000, r.at(K_DECAYLEN) = 1201, r.at(K_DECAY) = 400, r.at(K_RELEASELEN) = 201;
+    r.at(K_FADELEN) = 8000;
     return r;
 }
 

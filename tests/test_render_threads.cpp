@@ -26,9 +26,9 @@ TEST(RenderThreads, BuffersStayValidWhileEverythingMoves) {
     std::thread gui([&] {
         for (int i = 0; !stop.load(std::memory_order_relaxed); ++i) {
             const int inst = 1 + i % 2;
-            osc_callback(inst, osc_param(i % OSC_PARAM_COUNT), (i / 4) % 10)(&engine, (i * 37) % 101 % (i % 4 == 2 ? 5 : 101));
-            env_callback(inst, env_param(i % ENV_PARAM_COUNT))(&engine, i % 5);
-            transposeslider(&engine, i % 51);
+            param_callback(inst, i % OSCILLATOR_KINDS, (i / 4) % 10)(&engine, (i * 37) % 101 % (i % 4 == 2 ? 5 : 101));
+            param_callback(inst, K_ATTACKLEN + i % ENVELOPE_KINDS)(&engine, i % 5);
+            param_callback(0, K_TRANSPOSE)(&engine, i % 51);
             engine.multimode = i % 6;
             if (i % 16 == 0) std::this_thread::yield();
         }

@@ -36,20 +36,20 @@ void set_field(instrument& ins, fuzz_input& in) {
     const uint8_t which = in.take<uint8_t>();
     const int k = which / 16 % OSCILLATORS;
     switch (which % 16) {
-    case 0: ins.frq[k] = count(in); compute_oscsteps(ins); break;
-    case 1: ins.vol[k] = level(in); break;
-    case 2: ins.wav[k] = count(in); break;
-    case 3: ins.vib[k] = level(in); break;
-    case 4: ins.attacklen = count(in); break;
-    case 5: ins.attack = level(in); break;
-    case 6: ins.decaylen = count(in); break;
-    case 7: ins.decay = level(in); break;
-    case 8: ins.releaselen = count(in); break;
-    case 9: ins.fadelen = count(in); break;
+    case 0: ins.at(K_FRQ, k) = count(in); compute_oscsteps(ins); break;
+    case 1: ins.at(K_VOL, k) = level(in); break;
+    case 2: ins.at(K_WAV, k) = count(in); break;
+    case 3: ins.at(K_VIB, k) = level(in); break;
+    case 4: ins.at(K_ATTACKLEN) = count(in); break;
+    case 5: ins.at(K_ATTACK) = level(in); break;
+    case 6: ins.at(K_DECAYLEN) = count(in); break;
+    case 7: ins.at(K_DECAY) = level(in); break;
+    case 8: ins.at(K_RELEASELEN) = count(in); break;
+    case 9: ins.at(K_FADELEN) = count(in); break;
     default: // every oscillator of the instrument at once
         for (int j = 0; j < OSCILLATORS; ++j) {
-            ins.vol[j] = level(in);
-            ins.wav[j] = count(in);
+            ins.at(K_VOL, j) = level(in);
+            ins.at(K_WAV, j) = count(in);
         }
     }
 }

@@ -40,12 +40,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         apply_record(r, ins);
         const instrument_record back = record_of(ins);
         for (int k = 0; k < 10; ++k) {
-            FUZZ_CHECK(back.frq[k] == r.frq[k] && back.wav[k] == r.wav[k]);
-            FUZZ_CHECK(within_a_thousandth(r.vol[k], back.vol[k]) && within_a_thousandth(r.vib[k], back.vib[k]));
+            FUZZ_CHECK(back.at(K_FRQ, k) == r.at(K_FRQ, k) && back.at(K_WAV, k) == r.at(K_WAV, k));
+            FUZZ_CHECK(within_a_thousandth(r.at(K_VOL, k), back.at(K_VOL, k)) && within_a_thousandth(r.at(K_VIB, k), back.at(K_VIB, k)));
         }
-        FUZZ_CHECK(back.attacklen == r.attacklen && back.decaylen == r.decaylen &&
-                   back.releaselen == r.releaselen && back.fadelen == r.fadelen);
-        FUZZ_CHECK(within_a_thousandth(r.attack, back.attack) && within_a_thousandth(r.decay, back.decay));
+        FUZZ_CHECK(back.at(K_ATTACKLEN) == r.at(K_ATTACKLEN) && back.at(K_DECAYLEN) == r.at(K_DECAYLEN) &&
+                   back.at(K_RELEASELEN) == r.at(K_RELEASELEN) && back.at(K_FADELEN) == r.at(K_FADELEN));
+        FUZZ_CHECK(within_a_thousandth(r.at(K_ATTACK), back.at(K_ATTACK)) && within_a_thousandth(r.at(K_DECAY), back.at(K_DECAY)));
         // Notes: a key and a velocity, then up to 1023 samples.
         fuzz_input n = notes;
         while (!n.empty() && !out.spent()) {
