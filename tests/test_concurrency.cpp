@@ -10,6 +10,7 @@
 namespace {
 
 struct audio_thread {
+    explicit audio_thread(synth_engine& e) : engine(e) {}
     synth_engine& engine;
     std::atomic<long> samples{0};
     std::atomic<bool> stop{false};
