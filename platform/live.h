@@ -17,13 +17,14 @@
 
 class synth_engine;
 
-enum class audio_choice { automatic, jack, alsa, none };
+// jack and alsa on Linux (live.cpp), wasapi and mme on Windows (live_windows.cpp).
+enum class audio_choice { automatic, jack, alsa, none, wasapi, mme };
 enum class midi_choice { first, all, named, none };
 
 struct live_settings {
-    audio_choice audio = audio_choice::automatic; // automatic: JACK when it answers, else ALSA
-    int period = 256;                             // frames per ALSA buffer
-    int rate = 44100;                             // samples per second on ALSA (JACK: the server's)
+    audio_choice audio = audio_choice::automatic; // automatic: JACK when it answers, else ALSA (Windows: WASAPI, else MME)
+    int period = 256;                             // frames per ALSA (WASAPI, MME) buffer
+    int rate = 44100;                             // samples per second on ALSA, WASAPI, MME (JACK: the server's)
     midi_choice midi = midi_choice::first;        // first: the first source that is no loopback
     std::string midi_name;                        // named: sources whose name contains this
 };
