@@ -84,10 +84,13 @@ if [ ! -f "$prefix/.built-allegro" ]; then
   build_lib allegro "$dir/deps/allegro-4.4.3.1" -DSHARED=OFF -DWANT_ALLEGROGL=OFF -DWANT_LOADPNG=OFF \
     -DWANT_LOGG=OFF -DWANT_JPGALLEG=OFF -DWANT_EXAMPLES=OFF -DWANT_TOOLS=OFF -DWANT_TESTS=OFF -DWANT_DOCS=OFF
 fi
-if [ ! -f "$prefix/.built-portaudio" ]; then
+# synth.exe links PortAudio in whole; its install leaves the static library out.
+if [ ! -f "$prefix/.built-portaudio" ] || [ ! -f "$prefix/lib/libportaudio_static.a" ]; then
+  rm -f "$prefix/.built-portaudio"
   unpack "${tarball[portaudio]}" portaudio
   build_lib portaudio "$dir/deps/portaudio" -DPA_USE_WASAPI=ON -DPA_USE_WMME=ON -DPA_USE_DS=OFF \
     -DPA_USE_WDMKS=OFF -DPA_USE_WDMKS_DEVICE_INFO=OFF -DPA_USE_ASIO=OFF
+  cp "$dir/deps/portaudio-build/libportaudio_static.a" "$prefix/lib/"
 fi
 if [ ! -f "$prefix/.built-sndfile" ]; then
   unpack "${tarball[sndfile]}" libsndfile-1.2.0
