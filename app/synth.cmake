@@ -11,6 +11,9 @@ add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/synth.bmp
 add_custom_target(synth_picture ALL DEPENDS ${CMAKE_BINARY_DIR}/synth.bmp)
 
 file(RELATIVE_PATH data_from_programs ${CMAKE_INSTALL_FULL_BINDIR} ${SYNTH_FULL_DATA_DIR})
+if(WIN32) # the Windows zip holds the data beside the programs
+  set(data_from_programs .)
+endif()
 add_library(synth_data_files STATIC ${CMAKE_CURRENT_LIST_DIR}/data_files.cpp)
 target_include_directories(synth_data_files PUBLIC ${CMAKE_SOURCE_DIR})
 target_compile_definitions(synth_data_files PRIVATE
