@@ -4,8 +4,9 @@
 # libFuzzer targets built with clang (a short run of each; skipped without
 # clang), a ThreadSanitizer build of the concurrency tests, and the Windows
 # cross build (scripts/build-windows.sh) with its tests under Wine: the unit
-# tests, and synth-render.exe rendering the demonstration tune as Linux does
-# (skipped where MinGW-w64 and Wine cannot be installed).
+# tests, synth-render.exe rendering the demonstration tune as Linux does, and
+# synth.exe playing without a panel until Ctrl+C and showing its panel on
+# Xvfb (skipped where MinGW-w64 and Wine cannot be installed).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
