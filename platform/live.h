@@ -9,6 +9,9 @@
 // On ALSA the stream takes buffers of `period` frames and every message from
 // the ALSA sequencer is placed in the buffer by its arrival time, one buffer
 // late, always the same.
+// On Windows (live_windows.cpp) the stream is PortAudio's on WASAPI or MME,
+// in buffers of `period` frames, and MIDI comes from WinMM's input devices,
+// placed by arrival time as on ALSA.
 //
 // All functions run on the program's main thread.
 #pragma once
