@@ -19,9 +19,9 @@
 #include <vector>
 
 #include "engine/engine.h"
-#include "engine/midi_message.h"
 #include "platform/sound_output.h"
 #include "platform/timed_messages.h"
+#include "platform/winmm_message.h"
 
 int64_t monotonic_ns() noexcept {
     static const int64_t per_second = [] {
@@ -67,11 +67,8 @@ std::vector<std::string> midi_source_names() {
 // byte first. It may only call a few system functions: it stamps and queues.
 void CALLBACK midi_in_callback(HMIDIIN, UINT msg, DWORD_PTR queue, DWORD_PTR word, DWORD_PTR) {
     if (msg != MIM_DATA) return;
-    const unsigned char bytes[3] = {static_cast<unsigned char>(word & 0xFF), static_cast<unsigned char>(word >> 8 & 0xFF),
-                                    static_cast<unsigned char>(word >> 16 & 0xFF)};
-    const int length = short_message_length(bytes[0]);
     unsigned long packed;
-    if (length > 0 && pack_short_message(bytes, size_t(length), &packed))
+    if (pack_winmm_word(static_cast<unsigned long>(word), &packed))
         reinterpret_cast<message_queue*>(queue)->push({monotonic_ns(), packed});
 }
 
