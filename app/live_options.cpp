@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "app/audio_options.h"
 #include "app/setting_options.h"
 
 live_options::live_options() { start_settings(setting); }
@@ -14,16 +15,13 @@ live_options::live_options() { start_settings(setting); }
 std::string live_usage() {
     return "usage: synth [options]\n"
            "  --i1 FILE          load instrument 1 from an instrument file\n"
-           "  --i2 FILE          load instrument 2 likewise\n"
-           "  --audio A          jack, alsa, none, or auto: JACK when a server answers, else ALSA (default)\n"
-           "  --period N         frames per ALSA buffer, 16 to 8192 (default 256; JACK uses the server's)\n"
-           "  --rate N           samples per second on ALSA, 8000 to 192000 (default 44100; JACK uses\n"
-           "                     the server's)\n"
+           "  --i2 FILE          load instrument 2 likewise\n" +
+           audio_usage() +
            "  --midi M           first: the first source that is no loopback (default); all: every\n"
            "                     physical source, also ones that appear later; none; or any other\n"
            "                     text: every source whose name contains it\n"
            "  --list-devices     print the audio outputs and MIDI sources and exit\n"
-           "  --no-gui           no panel: play until interrupted (SIGINT or SIGTERM)\n"
+           "  --no-gui           no panel: play until interrupted (" + stop_requests() + ")\n"
            "  --help, --version\n"
            "the settings both instruments share:\n" +
            settings_usage();
@@ -54,12 +52,8 @@ parse_result parse_live_options(int argc, char** argv, live_options* o, std::str
         case I1: o->i1 = arg; break;
         case I2: o->i2 = arg; break;
         case AUDIO:
-            if (arg == "jack") o->devices.audio = audio_choice::jack;
-            else if (arg == "alsa") o->devices.audio = audio_choice::alsa;
-            else if (arg == "none") o->devices.audio = audio_choice::none;
-            else if (arg == "auto") o->devices.audio = audio_choice::automatic;
-            else {
-                *message = "--audio takes jack, alsa, none or auto, not \"" + arg + "\"";
+            if (!audio_named(arg, &o->devices.audio)) {
+                *message = "--audio takes " + audio_names() + ", not \"" + arg + "\"";
                 return parse_result::bad_usage;
             }
             break;

@@ -3,16 +3,13 @@
 // control panel until Escape (or the window's close button), and takes
 // everything down again: the stream first, then MIDI input, then the sound
 // library. With --no-gui it plays without a panel until SIGINT or SIGTERM and
-// shuts down in the same order.
+// shuts down in the same order (on Windows: until Ctrl+C, Ctrl+Break or the
+// console is closed).
 //
 // Exit status: 0 normally, 1 for a file or a chosen device that cannot be
 // had, 2 for a bad command line; in the last two cases nothing was started
 // (or it was taken down again).
 #include <allegro.h>
-#include <allegro/internal/aintern.h>
-#include <allegro/platform/aintunix.h>
-#include <pthread.h>
-#include <signal.h>
 
 #include <atomic>
 #include <cerrno>
@@ -21,6 +18,8 @@
 #include <optional>
 
 #include "app/live_options.h"
+#include "app/panel_input.h"
+#include "app/stop_request.h"
 #include "app/data_files.h"
 #include "app/start_engine.h"
 #include "engine/engine.h"
@@ -36,31 +35,16 @@ namespace {
 // Set from Allegro's window thread when the window's close button is pressed.
 std::atomic<bool> close_pressed{false};
 void on_close_button() { close_pressed.store(true, std::memory_order_relaxed); }
-// SIGINT and SIGTERM end the panel the same way, in the order Escape does.
-void on_stop_signal(int) { close_pressed.store(true, std::memory_order_relaxed); }
+// A stop request (SIGINT, SIGTERM; on Windows the console's) ends the panel
+// the same way, in the order Escape does.
+void on_stop() { close_pressed.store(true, std::memory_order_relaxed); }
 
 int (*library_mouse_b)() = nullptr;
 
-// Allegro reads X input on a background thread that wakes 100 times a
-// second whatever happens. Once the panel is up that thread is parked (its
-// "interrupts" disabled) and the dialog loops read the input themselves, as
-// often as the player needs: every millisecond while the mouse or keyboard
-// is in use, a few dozen times a second while nothing happens.
-bool x_input_parked = false;
-
-void unpark_x_input() {
-    if (!x_input_parked) return;
-    x_input_parked = false;
-    _unix_bg_man->enable_interrupts(); // its thread must be free to end
-}
-
-void park_x_input() {
-    if (x_input_parked || !_unix_bg_man || !_unix_bg_man->multi_threaded) return;
-    _unix_bg_man->disable_interrupts();
-    x_input_parked = true;
-    _add_exit_func(unpark_x_input, "unpark X input"); // also on a fatal signal
-}
-
+// Once the panel is up, the dialog loops read the input themselves where
+// the library's reader is parked (app/panel_input.h): every millisecond
+// while the mouse or keyboard is in use, a few dozen times a second while
+// nothing happens.
 constexpr int BUSY_MS = 1, IDLE_MS = 15;
 constexpr int STAY_BUSY_MS = 400; // after the last sign of the player
 
@@ -72,7 +56,7 @@ int quiet_ms = STAY_BUSY_MS;
 // panel leave the processor to the audio thread, and turns the window's
 // close button into the Escape key every dialog already understands.
 int idle_mouse_b() {
-    if (x_input_parked) _xwin_handle_input();
+    read_library_input();
     if (close_pressed.load(std::memory_order_relaxed) && !keypressed())
         simulate_keypress(KEY_ESC << 8 | 27);
     const int buttons = library_mouse_b();
@@ -104,15 +88,9 @@ void shut_down_sound() {
     live_close();
 }
 
-// Without a panel: plays until SIGINT or SIGTERM. The signals are blocked
-// before any thread of the sound and MIDI libraries starts, so every thread
-// inherits the mask and this one takes them with sigwait.
+// Without a panel: plays until a stop request (app/stop_request.h).
 int run_headless(synth_engine& engine, const live_options& o) {
-    sigset_t stop;
-    sigemptyset(&stop);
-    sigaddset(&stop, SIGINT);
-    sigaddset(&stop, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stop, nullptr);
+    hold_stop_requests();
     std::string why;
     if (!live_open(engine, o.devices, &why)) {
         std::fprintf(stderr, "synth: %s\n", why.c_str());
@@ -120,8 +98,7 @@ int run_headless(synth_engine& engine, const live_options& o) {
     }
     std::printf("synth: %s\n", live_connections().c_str());
     std::fflush(stdout);
-    int sig = 0;
-    while (sigwait(&stop, &sig) != 0) {}
+    wait_for_stop_request();
     shut_down_sound();
     return 0;
 }
@@ -184,13 +161,10 @@ int run_panel(synth_engine& engine, const live_options& o, const instrument_file
     BITMAP* picture = load_bitmap(data_file("synth.bmp").c_str(), nullptr);
     set_picture(picture);
 
-    struct sigaction stop{};
-    stop.sa_handler = on_stop_signal;
-    sigaction(SIGINT, &stop, nullptr); // in place of Allegro's, which cannot end a parked X input
-    sigaction(SIGTERM, &stop, nullptr);
-    park_x_input();
+    on_stop_request(on_stop);
+    park_library_input();
     do_dialog(the_dialog, -1);
-    unpark_x_input();
+    unpark_library_input();
 
     if (picture) destroy_bitmap(picture);
     set_picture(nullptr);

@@ -11,14 +11,22 @@ add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/synth.bmp
 add_custom_target(synth_picture ALL DEPENDS ${CMAKE_BINARY_DIR}/synth.bmp)
 
 file(RELATIVE_PATH data_from_programs ${CMAKE_INSTALL_FULL_BINDIR} ${SYNTH_FULL_DATA_DIR})
+if(WIN32) # the Windows zip holds the data beside the programs
+  set(data_from_programs .)
+endif()
 add_library(synth_data_files STATIC ${CMAKE_CURRENT_LIST_DIR}/data_files.cpp)
 target_include_directories(synth_data_files PUBLIC ${CMAKE_SOURCE_DIR})
 target_compile_definitions(synth_data_files PRIVATE
   SYNTH_INSTALLED_DATA="${SYNTH_FULL_DATA_DIR}" SYNTH_DATA_FROM_PROGRAMS="${data_from_programs}")
 
-if(NOT TARGET synth_platform) # the Windows build has no live layer yet
-  return()
+# How stop requests arrive and how the panel reads its input are the
+# system's (stop_request_*.cpp, panel_input_*.cpp).
+if(WIN32)
+  set(synth_system stop_request_windows.cpp panel_input_windows.cpp)
+else()
+  set(synth_system stop_request_posix.cpp panel_input_x11.cpp)
 endif()
-add_executable(synth ${CMAKE_CURRENT_LIST_DIR}/main.cpp)
+list(TRANSFORM synth_system PREPEND ${CMAKE_CURRENT_LIST_DIR}/)
+add_executable(synth ${CMAKE_CURRENT_LIST_DIR}/main.cpp ${synth_system})
 target_link_libraries(synth PRIVATE synth_panel synth_platform synth_options synth_data_files)
 add_dependencies(synth synth_picture)

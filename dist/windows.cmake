@@ -1,14 +1,11 @@
 # The Windows build's package: build-windows/synth/synth-VERSION-windows.zip
-# with the programs, the panel's picture, the factory instruments, the
+# with the programs (synth.exe, synth-render.exe), the panel's picture, the factory instruments, the
 # demonstration tune, the LV2 bundle, the READMEs and the licence, in one
 # folder to unpack anywhere (the programs find their data beside them).
 set(SYNTH_ZIP_NAME synth-${PROJECT_VERSION}-windows)
 set(stage ${CMAKE_BINARY_DIR}/zip/${SYNTH_ZIP_NAME})
 set(SYNTH_ZIP ${CMAKE_BINARY_DIR}/${SYNTH_ZIP_NAME}.zip CACHE INTERNAL "the Windows package")
-set(programs synth-render)
-if(TARGET synth)
-  list(APPEND programs synth)
-endif()
+set(programs synth synth-render)
 set(copy_programs)
 foreach(p IN LISTS programs)
   list(APPEND copy_programs COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:${p}> ${stage}/)

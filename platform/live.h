@@ -9,6 +9,9 @@
 // On ALSA the stream takes buffers of `period` frames and every message from
 // the ALSA sequencer is placed in the buffer by its arrival time, one buffer
 // late, always the same.
+// On Windows (live_windows.cpp) the stream is PortAudio's on WASAPI or MME,
+// in buffers of `period` frames, and MIDI comes from WinMM's input devices,
+// placed by arrival time as on ALSA.
 //
 // All functions run on the program's main thread.
 #pragma once
@@ -17,13 +20,14 @@
 
 class synth_engine;
 
-enum class audio_choice { automatic, jack, alsa, none };
+// jack and alsa on Linux (live.cpp), wasapi and mme on Windows (live_windows.cpp).
+enum class audio_choice { automatic, jack, alsa, none, wasapi, mme };
 enum class midi_choice { first, all, named, none };
 
 struct live_settings {
-    audio_choice audio = audio_choice::automatic; // automatic: JACK when it answers, else ALSA
-    int period = 256;                             // frames per ALSA buffer
-    int rate = 44100;                             // samples per second on ALSA (JACK: the server's)
+    audio_choice audio = audio_choice::automatic; // automatic: JACK when it answers, else ALSA (Windows: WASAPI, else MME)
+    int period = 256;                             // frames per ALSA (WASAPI, MME) buffer
+    int rate = 44100;                             // samples per second on ALSA, WASAPI, MME (JACK: the server's)
     midi_choice midi = midi_choice::first;        // first: the first source that is no loopback
     std::string midi_name;                        // named: sources whose name contains this
 };

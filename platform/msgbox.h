@@ -5,7 +5,8 @@
 // when a display is set; with no display (or no xmessage) only stderr. Once
 // the program's graphics library holds the screen (a full-screen mode grabs
 // keyboard and pointer, so another window could never be dismissed), the
-// program hands in a box of its own with message_box_hook.
+// program hands in a box of its own with message_box_hook. On Windows
+// (msgbox_windows.cpp) the box is the system's own until then.
 #pragma once
 
 enum { MB_OK = 0, IDOK = 1 };

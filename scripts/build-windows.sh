@@ -59,9 +59,19 @@ fi
 toolchain=$top/cmake/mingw-w64-x86_64.cmake
 cross=(-G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DSYNTH_WINDOWS_PREFIX="$prefix"
        -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_SHARED_LIBS=OFF)
+# A library's stamp holds the checksum of its patches (empty for none): a
+# library whose patches changed since it was built is built again.
+patches_sum() { # name
+  local p=("$top"/patches/"$1"-*.patch)
+  [ -f "${p[0]}" ] && cat "${p[@]}" | sha256sum | cut -d' ' -f1
+  return 0
+}
+built() { # name
+  [ -f "$prefix/.built-$1" ] && [ "$(cat "$prefix/.built-$1")" = "$(patches_sum "$1")" ]
+}
 build_lib() { # name, source folder, cmake options...
   local name=$1 src=$2; shift 2
-  [ -f "$prefix/.built-$name" ] && return 0
+  built "$name" && return 0
   echo "=== building $name for Windows" >&2
   for p in "$top"/patches/"$name"-*.patch; do
     [ -f "$p" ] && patch -s -p1 -d "$src" <"$p"
@@ -73,23 +83,26 @@ build_lib() { # name, source folder, cmake options...
     echo "build-windows.sh: building $name failed; the whole log is $log" >&2
     exit 1
   fi
-  touch "$prefix/.built-$name"
+  patches_sum "$name" >"$prefix/.built-$name"
 }
 unpack() { # tarball, folder it unpacks to
   rm -rf "$dir/deps/$2" && mkdir -p "$dir/deps" && tar -xzf "$sources/$1" -C "$dir/deps"
 }
 mkdir -p "$prefix"
-if [ ! -f "$prefix/.built-allegro" ]; then
+if ! built allegro; then
   unpack "${tarball[allegro]}" allegro-4.4.3.1
   build_lib allegro "$dir/deps/allegro-4.4.3.1" -DSHARED=OFF -DWANT_ALLEGROGL=OFF -DWANT_LOADPNG=OFF \
     -DWANT_LOGG=OFF -DWANT_JPGALLEG=OFF -DWANT_EXAMPLES=OFF -DWANT_TOOLS=OFF -DWANT_TESTS=OFF -DWANT_DOCS=OFF
 fi
-if [ ! -f "$prefix/.built-portaudio" ]; then
+# synth.exe links PortAudio in whole; its install leaves the static library out.
+if ! built portaudio || [ ! -f "$prefix/lib/libportaudio_static.a" ]; then
+  rm -f "$prefix/.built-portaudio"
   unpack "${tarball[portaudio]}" portaudio
   build_lib portaudio "$dir/deps/portaudio" -DPA_USE_WASAPI=ON -DPA_USE_WMME=ON -DPA_USE_DS=OFF \
     -DPA_USE_WDMKS=OFF -DPA_USE_WDMKS_DEVICE_INFO=OFF -DPA_USE_ASIO=OFF
+  cp "$dir/deps/portaudio-build/libportaudio_static.a" "$prefix/lib/"
 fi
-if [ ! -f "$prefix/.built-sndfile" ]; then
+if ! built sndfile; then
   unpack "${tarball[sndfile]}" libsndfile-1.2.0
   build_lib sndfile "$dir/deps/libsndfile-1.2.0" -DENABLE_EXTERNAL_LIBS=OFF -DENABLE_MPEG=OFF \
     -DBUILD_PROGRAMS=OFF -DBUILD_EXAMPLES=OFF -DBUILD_TESTING=OFF -DENABLE_CPACK=OFF \

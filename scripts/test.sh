@@ -4,8 +4,9 @@
 # libFuzzer targets built with clang (a short run of each; skipped without
 # clang), a ThreadSanitizer build of the concurrency tests, and the Windows
 # cross build (scripts/build-windows.sh) with its tests under Wine: the unit
-# tests, and synth-render.exe rendering the demonstration tune as Linux does
-# (skipped where MinGW-w64 and Wine cannot be installed).
+# tests, synth-render.exe rendering the demonstration tune as Linux does, and
+# synth.exe playing without a panel until Ctrl+C and showing its panel on
+# Xvfb (skipped where MinGW-w64 and Wine cannot be installed).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
@@ -40,7 +41,9 @@ BUILD_DIR=build-windows scripts/build-windows.sh || windows=$?
 case $windows in
   0) run "Windows unit tests under Wine" build-windows/synth
      echo "=== Windows synth-render.exe under Wine against the Linux build"
-     tests/windows_render_test.sh build build-windows/synth || status=1 ;;
+     tests/windows_render_test.sh build build-windows/synth || status=1
+     echo "=== Windows synth.exe under Wine: --no-gui on a null ALSA sink, Ctrl+C"
+     tests/windows_live_test.sh build-windows/synth || status=1 ;;
   3) echo "=== Windows build skipped: MinGW-w64 or Wine could not be installed" ;;
   *) status=1 ;;
 esac

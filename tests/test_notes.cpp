@@ -1,4 +1,5 @@
 #include "engine_fixture.h"
+#include "platform/winmm_message.h"
 
 struct levels { int on_i1, on_i2; };
 
@@ -171,6 +172,24 @@ TEST(ShortMessages, ArePackedWhenWholeAndOthersRefused) {
         EXPECT_EQ(pack_short_message(c.bytes.data(), c.bytes.size(), &v), c.whole)
             << ::testing::PrintToString(c.bytes);
         EXPECT_EQ(v, c.whole ? c.packed : 7ul) << ::testing::PrintToString(c.bytes);
+    }
+}
+
+// WinMM's input hands over a message as one word, the bytes its status does
+// not take holding whatever was there: only the message's own are kept.
+TEST(ShortMessages, WinmmWordsKeepTheBytesTheirStatusTakes) {
+    const struct { unsigned long word; bool whole; unsigned long packed; } cases[] = {
+        {0x00643C90, true, short_message(0x90, 60, 100)},
+        {0x7F7F05C0, true, 0x05C0}, // program change: two bytes, the rest left over
+        {0x00FF3CF8, true, 0xF8},   // clock: one byte
+        {0x0000643C, false, 0},     // a data byte first
+        {0x000000F0, false, 0},     // system-exclusive
+        {0x00803C90, false, 0},     // a data byte with its top bit set
+    };
+    for (const auto& c : cases) {
+        unsigned long v = 7;
+        EXPECT_EQ(pack_winmm_word(c.word, &v), c.whole) << std::hex << c.word;
+        EXPECT_EQ(v, c.whole ? c.packed : 7ul) << std::hex << c.word;
     }
 }
 
