@@ -35,7 +35,7 @@ int main(int argc, char** argv) {
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(bytes), sizeof bytes);
         if (!out.flush()) {
-            std::fprintf(stderr, "make_factory: cannot write %s\n", path.c_str());
+            std::fprintf(stderr, "make_factory: cannot write %s\n", path.string().c_str());
             return 1;
         }
         written.insert(path);
