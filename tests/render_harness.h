@@ -19,7 +19,8 @@
 
 struct timed_action {
     long at; // handed over just before this sample is rendered
-    std::function<void(synth_engine&)> act;
+    std::function<void(synth_engine&)> act; // a parameter change, or
+    unsigned long message = 0;              // without act: a MIDI message
 };
 
 struct sequence {
@@ -32,7 +33,7 @@ struct sequence {
         return *this;
     }
     sequence& note(long when, int note, int velocity, int status = 0x90) {
-        actions.push_back({when, [=](synth_engine& e) { e.midi(short_message(status, note, velocity)); }});
+        actions.push_back({when, nullptr, short_message(status, note, velocity)});
         return *this;
     }
 };
@@ -61,8 +62,10 @@ inline engine_snapshot snapshot(const synth_engine& e) {
 
 enum class renderer { oracle, shipped };
 
-// chunk(i) gives the length of the i-th stream buffer the shipped renderer is
-// asked for (cut short at the next action); the live program asks for 1024.
+// chunk(i) gives the length of the i-th buffer the shipped renderer is asked
+// for, with the MIDI messages inside it through the engine's door (cut short
+// at the next parameter change); the reference takes every action before
+// its sample.
 inline std::vector<int16_t> render(synth_engine& engine, const sequence& seq, renderer r,
                                    const std::function<int(long)>& chunk = [](long) { return 1024; },
                                    engine_snapshot* after = nullptr) {
@@ -71,17 +74,34 @@ inline std::vector<int16_t> render(synth_engine& engine, const sequence& seq, re
     std::vector<int16_t> out(size_t(seq.length));
     long pos = 0, calls = 0;
     size_t next = 0;
+    auto act = [&](const timed_action& a) {
+        if (a.act) a.act(engine);
+        else engine.midi(a.message);
+    };
+    std::vector<block_event> inside;
     for (;;) {
-        while (next < seq.actions.size() && seq.actions[next].at <= pos) seq.actions[next++].act(engine);
+        while (next < seq.actions.size() && seq.actions[next].at <= pos) act(seq.actions[next++]);
         if (pos >= seq.length) break;
         long n = (next < seq.actions.size() ? std::min(seq.actions[next].at, seq.length)
                                             : seq.length) - pos;
         if (r == renderer::oracle) {
             oracle_stream(engine, out.data() + pos, int(n));
-        } else {
-            n = std::min<long>(n, std::max(1, chunk(calls++)));
-            engine.render(out.data() + pos, int(n));
+            pos += n;
+            continue;
         }
+        // The shipped renderer's buffer runs on past MIDI messages, which go
+        // through the door, up to the next parameter change.
+        n = std::min<long>(seq.length - pos, std::max(1, chunk(calls++)));
+        inside.clear();
+        for (size_t k = next; k < seq.actions.size() && seq.actions[k].at < pos + n; ++k) {
+            if (seq.actions[k].act) {
+                n = seq.actions[k].at - pos;
+                break;
+            }
+            inside.push_back({uint32_t(seq.actions[k].at - pos), seq.actions[k].message});
+        }
+        next += inside.size();
+        engine.render(out.data() + pos, int(n), inside);
         pos += n;
     }
     if (after) *after = snapshot(engine);
