@@ -95,6 +95,14 @@ struct block_event {
     unsigned long message;
 };
 
+// Hands a block and its MIDI messages to an engine's door as the messages
+// come in, without allocating: they gather in a batch of fixed size, and a
+// full batch, or a flush, renders up to the frame given. Frames count from
+// the block's start; a message before the previous one's frame acts at that
+// frame. With no output, the messages act and nothing is rendered.
+template <class Sample, int N = 256>
+class block_writer;
+
 struct render_scratch; // the renderer's working space (render.cpp)
 render_scratch* new_render_scratch();
 void delete_render_scratch(render_scratch* s);
@@ -226,3 +234,30 @@ int16_t to_sample(double sum);
 // out[i] = to_sample(0 + a[i] + b[i]) for i < n, eight at a time.
 void mix_to_samples(const double* a, const double* b, int16_t* out, int n);
 
+template <class Sample, int N>
+class block_writer {
+public:
+    block_writer(synth_engine& engine, Sample* out) : engine_(engine), out_(out) {}
+
+    void add(uint32_t frame, unsigned long message) {
+        if (frame < from_) frame = from_;
+        if (count_ == N) flush(frame);
+        batch_[count_++] = {frame - from_, message};
+    }
+    // Renders up to `frame` with the messages gathered (a frame before the
+    // last flush's counts as that one).
+    void flush(uint32_t frame) {
+        if (frame < from_) frame = from_;
+        if (out_) engine_.render(out_ + from_, int(frame - from_), std::span(batch_, size_t(count_)));
+        else for (int k = 0; k < count_; ++k) engine_.midi(batch_[k].message);
+        from_ = frame;
+        count_ = 0;
+    }
+
+private:
+    synth_engine& engine_;
+    Sample* out_;
+    uint32_t from_ = 0;
+    int count_ = 0;
+    block_event batch_[N];
+};

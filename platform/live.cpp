@@ -72,25 +72,16 @@ int jack_process(jack_nframes_t n, void* arg) {
     float* left = static_cast<float*>(jack_port_get_buffer(j->out[0], n));
     float* right = static_cast<float*>(jack_port_get_buffer(j->out[1], n));
     void* midi = jack_port_get_buffer(j->midi_in, n);
+    // The cycle and its messages through the engine's door.
+    block_writer<float> block(*j->engine, left);
     const uint32_t count = jack_midi_get_event_count(midi);
-    // The cycle and its messages through the engine's door, in batches.
-    constexpr uint32_t BATCH = 256;
-    block_event batch[BATCH];
-    uint32_t taken = 0;
-    jack_nframes_t from = 0;
     for (uint32_t k = 0; k < count; ++k) {
         jack_midi_event_t ev;
         unsigned long packed;
-        if (jack_midi_event_get(&ev, midi, k) != 0 || !pack_short_message(ev.buffer, ev.size, &packed)) continue;
-        const jack_nframes_t at = std::min(std::max(ev.time, from), n);
-        if (taken == BATCH) {
-            j->engine->render(left + from, int(at - from), std::span(batch, taken));
-            from = at;
-            taken = 0;
-        }
-        batch[taken++] = {at - from, packed};
+        if (jack_midi_event_get(&ev, midi, k) == 0 && pack_short_message(ev.buffer, ev.size, &packed))
+            block.add(std::min(ev.time, n), packed);
     }
-    j->engine->render(left + from, int(n - from), std::span(batch, taken));
+    block.flush(n);
     std::memcpy(right, left, sizeof(float) * n);
     return 0;
 }
@@ -231,37 +222,10 @@ void alsa_midi_callback(const unsigned char* bytes, size_t size, void* queue) {
         static_cast<message_queue*>(queue)->push({monotonic_ns(), packed});
 }
 
-// The oldest waiting message over every source's queue, or null.
-message_queue* oldest_source() {
-    message_queue* best = nullptr;
-    const int n = alsa_queue_count.load(std::memory_order_relaxed);
-    for (int q = 0; q < n; ++q) {
-        const timed_message* m = alsa_queues[q].front();
-        if (m && (!best || m->ns < best->front()->ns)) best = &alsa_queues[q];
-    }
-    return best;
-}
-
 void alsa_callback(void* buff, int frames, void*) {
-    int16_t* out = static_cast<int16_t*>(buff);
     synth_engine& e = *alsa_engine;
-    alsa_placer.start_buffer(monotonic_ns(), frames, double(e.rate));
-    // The buffer and the messages placed in it through the engine's door, in batches.
-    constexpr int BATCH = 256;
-    block_event batch[BATCH];
-    int taken = 0, from = 0;
-    while (message_queue* q = oldest_source()) {
-        const int at = alsa_placer.frame(q->front()->ns);
-        if (at < 0) break; // arrived during this buffer's time: the next buffer plays it
-        if (taken == BATCH) {
-            e.render(out + from, std::max(at, from) - from, std::span(batch, size_t(taken)));
-            from = std::max(at, from);
-            taken = 0;
-        }
-        batch[taken++] = {uint32_t(std::max(at, from) - from), q->front()->message};
-        q->pop();
-    }
-    e.render(out + from, frames - from, std::span(batch, size_t(taken)));
+    play_arrivals(e, static_cast<int16_t*>(buff), frames, alsa_placer, alsa_queues,
+                  alsa_queue_count.load(std::memory_order_relaxed));
 }
 
 bool alsa_open(synth_engine& engine, const live_settings& s, std::string* why) {

@@ -113,40 +113,13 @@ int period = 0;
 int rate = 0;
 sound_error_code last_error = sound_ok; // why the latest open failed
 
-// The oldest waiting message over every source's queue, or null.
-message_queue* oldest_source() {
-    message_queue* best = nullptr;
-    const int n = queue_count.load(std::memory_order_relaxed);
-    for (int q = 0; q < n; ++q) {
-        const timed_message* m = queues[q].front();
-        if (m && (!best || m->ns < best->front()->ns)) best = &queues[q];
-    }
-    return best;
-}
-
-// Renders mono in turns of at most `BATCH` messages, then spreads it to both
-// channels of the interleaved stereo buffer, in place from the end.
+// Renders mono, then spreads it to both channels of the interleaved stereo
+// buffer, in place from the end.
 int pa_callback(const void*, void* output, unsigned long count, const PaStreamCallbackTimeInfo*, PaStreamCallbackFlags,
                 void*) {
     int16_t* out = static_cast<int16_t*>(output);
     const int frames = int(count);
-    synth_engine& e = *engine_playing;
-    placer.start_buffer(monotonic_ns(), frames, double(e.rate));
-    constexpr int BATCH = 256;
-    block_event batch[BATCH];
-    int taken = 0, from = 0;
-    while (message_queue* q = oldest_source()) {
-        const int at = placer.frame(q->front()->ns);
-        if (at < 0) break; // arrived during this buffer's time: the next buffer plays it
-        if (taken == BATCH) {
-            e.render(out + from, std::max(at, from) - from, std::span(batch, size_t(taken)));
-            from = std::max(at, from);
-            taken = 0;
-        }
-        batch[taken++] = {uint32_t(std::max(at, from) - from), q->front()->message};
-        q->pop();
-    }
-    e.render(out + from, frames - from, std::span(batch, size_t(taken)));
+    play_arrivals(*engine_playing, out, frames, placer, queues, queue_count.load(std::memory_order_relaxed));
     for (int f = frames - 1; f >= 0; --f) out[2 * f] = out[2 * f + 1] = out[f];
     return paContinue;
 }

@@ -11,6 +11,8 @@
 #include <atomic>
 #include <cstdint>
 
+#include "engine/engine.h"
+
 struct timed_message {
     int64_t ns;            // arrival, on the monotonic clock
     unsigned long message; // packed (engine/midi_message.h)
@@ -85,3 +87,25 @@ private:
     int frames_ = 0;
     double rate_ = 44100.0;
 };
+
+// Plays one buffer of `frames` samples: the messages waiting in the sources'
+// queues, oldest first, each at the frame its arrival gives it, through the
+// engine's door; what arrived during this buffer's time waits for the next.
+inline void play_arrivals(synth_engine& engine, int16_t* out, int frames, arrival_placer& placer,
+                          message_queue* queues, int sources) {
+    placer.start_buffer(monotonic_ns(), frames, double(engine.rate));
+    block_writer<int16_t> block(engine, out);
+    for (;;) {
+        message_queue* oldest = nullptr;
+        for (int q = 0; q < sources; ++q) {
+            const timed_message* m = queues[q].front();
+            if (m && (!oldest || m->ns < oldest->front()->ns)) oldest = &queues[q];
+        }
+        if (!oldest) break;
+        const int at = placer.frame(oldest->front()->ns);
+        if (at < 0) break;
+        block.add(uint32_t(at), oldest->front()->message);
+        oldest->pop();
+    }
+    block.flush(uint32_t(frames));
+}

@@ -81,35 +81,24 @@ struct synth_plugin {
 
     void run(uint32_t frames) {
         take_controls();
-        // MIDI messages go to the engine's door in batches; a position ends
-        // a batch, so that it acts at its own frame too.
-        constexpr int BATCH = 256;
-        block_event batch[BATCH];
-        int count = 0;
-        uint32_t from = 0;
-        auto render_to = [&](uint32_t to) {
-            if (out[0]) engine.render(out[0] + from, int(to - from), std::span(batch, size_t(count)));
-            else for (int k = 0; k < count; ++k) engine.midi(batch[k].message);
-            from = to;
-            count = 0;
-        };
+        // MIDI messages go through the engine's door; a position acts at its
+        // own frame too.
+        block_writer<float> block(engine, out[0]);
         if (midi_in) {
             LV2_ATOM_SEQUENCE_FOREACH(midi_in, ev) {
                 const int64_t t = ev->time.frames;
-                const uint32_t at = t < int64_t(from) ? from : t > int64_t(frames) ? frames : uint32_t(t);
+                const uint32_t at = t < 0 ? 0 : t > int64_t(frames) ? frames : uint32_t(t);
                 if (ev->body.type == midi_event) {
                     unsigned long packed;
-                    if (!pack_short_message(reinterpret_cast<const uint8_t*>(ev + 1), ev->body.size, &packed))
-                        continue;
-                    if (count == BATCH) render_to(at);
-                    batch[count++] = {at - from, packed};
+                    if (pack_short_message(reinterpret_cast<const uint8_t*>(ev + 1), ev->body.size, &packed))
+                        block.add(at, packed);
                 } else if (ev->body.type == urid.object || ev->body.type == urid.blank) {
-                    render_to(at);
+                    block.flush(at);
                     position(reinterpret_cast<const LV2_Atom_Object*>(&ev->body));
                 }
             }
         }
-        render_to(frames);
+        block.flush(frames);
         if (out[1] && out[0] && out[1] != out[0])
             std::memcpy(out[1], out[0], sizeof(float) * frames);
         else if (out[1] && !out[0])
