@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "engine/engine.h"
+#include "platform/portaudio_outputs.h"
 #include "platform/sound_output.h"
 #include "platform/timed_messages.h"
 #include "platform/winmm_message.h"
@@ -248,18 +249,7 @@ std::string live_devices() {
     };
     const bool up = bring_up_library();
     for (auto [type, host] : {std::pair{paWASAPI, "WASAPI"}, std::pair{paMME, "MME"}}) {
-        std::vector<std::string> names;
-        const PaHostApiIndex api = up ? Pa_HostApiTypeIdToHostApiIndex(type) : -1;
-        const PaHostApiInfo* info = api < 0 ? nullptr : Pa_GetHostApiInfo(api);
-        for (int k = 0; info && k < info->deviceCount; ++k) {
-            const PaDeviceIndex d = Pa_HostApiDeviceIndexToDeviceIndex(api, k);
-            const PaDeviceInfo* di = Pa_GetDeviceInfo(d);
-            if (!di || di->maxOutputChannels < 1) continue;
-            if (d == info->defaultOutputDevice)
-                names.insert(names.begin(), di->name);
-            else
-                names.push_back(di->name);
-        }
+        const std::vector<std::string> names = up ? portaudio_outputs(type) : std::vector<std::string>{};
         section(std::string("audio outputs (") + host + ", the first is used, at --rate: 44100 Hz unless given)",
                 names);
     }

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "platform/host.h"
+#include "platform/portaudio_outputs.h"
 
 struct sound_stream {
     PaStream* pa = nullptr;
@@ -140,19 +141,8 @@ void sound_close(sound_stream* s) {
 sound_error_code sound_error() { return last_error; }
 
 std::vector<std::string> sound_alsa_outputs() {
-    std::vector<std::string> names;
-    if (!bring_up_portaudio()) return names;
-    const PaHostApiIndex api = Pa_HostApiTypeIdToHostApiIndex(paALSA);
-    const PaHostApiInfo* info = api < 0 ? nullptr : Pa_GetHostApiInfo(api);
-    for (int k = 0; info && k < info->deviceCount; ++k) {
-        const PaDeviceIndex d = Pa_HostApiDeviceIndexToDeviceIndex(api, k);
-        const PaDeviceInfo* di = Pa_GetDeviceInfo(d);
-        if (!di || di->maxOutputChannels < 1) continue;
-        if (d == info->defaultOutputDevice)
-            names.insert(names.begin(), di->name);
-        else
-            names.push_back(di->name);
-    }
+    if (!bring_up_portaudio()) return {};
+    std::vector<std::string> names = portaudio_outputs(paALSA);
     Pa_Terminate();
     return names;
 }
