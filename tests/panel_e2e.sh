@@ -84,41 +84,13 @@ done
 jack_lsp >/dev/null 2>&1 || { cat "$work/jackd.log"; skip "the JACK server did not start"; }
 
 # --- Helpers.
-shot() { xwd -root -silent | convert xwd:- "$work/$1.png"; }
-px() { convert "$work/$1.png" -crop "1x1+$2+$3" +repage -format '%[hex:p{0,0}]' info: 2>/dev/null | cut -c1-6; }
-is_px() { [ "$(px "$1" "$2" "$3")" = "$4" ]; }
-region_diff() { # image, image, WxH+X+Y of the first, Y offset of the second
-  local g=$3 dy=$4 w h x y
-  IFS='x+' read -r w h x y <<<"$g"
-  convert "$work/$1.png" -crop "$g" +repage "$work/r1.png"
-  convert "$work/$2.png" -crop "${w}x${h}+${x}+$((y + dy))" +repage "$work/r2.png"
-  compare -metric AE "$work/r1.png" "$work/r2.png" null: 2>&1 | cut -d' ' -f1
-}
-same_region() { [ "$(region_diff "$@")" = 0 ]; }
+. "$(dirname "$0")/screen.sh"
 # After each press the pointer rests on an empty spot, so that no row keeps
 # the focus outline that follows the pointer.
 press() { xdotool mousemove "$1" "$2" mousedown 1 sleep 0.05 mouseup 1 sleep 0.05 mousemove 1000 400; settled; }
 drag() { xdotool mousemove "$1" "$2" mousedown 1 sleep 0.05 mousemove "$3" "$4" sleep 0.05 mouseup 1 sleep 0.05 mousemove 1000 400; settled; }
-# Takes screenshots until two in a row are the same (up to 50), keeping the
-# last as the given name: the panel has drawn all that the input changed.
-settled() {
-  local name=${1:-settling}
-  shot "$name"
-  for _ in $(seq 50); do
-    shot "$name-next"
-    if [ "$(compare -metric AE "$work/$name.png" "$work/$name-next.png" null: 2>&1 | cut -d' ' -f1)" = 0 ]; then
-      rm -f "$work/$name-next.png"; return 0
-    fi
-    mv "$work/$name-next.png" "$work/$name.png"
-  done
-  return 1
-}
 # The panel apart from the "Save"/"Load" buttons, whose pressed look a click toggles.
 sliders_same() { same_region "$1" "$2" 1024x310+0+0 0 && same_region "$1" "$2" 1024x230+0+480 0; }
-wait_for_px() { # image name, x, y, colour: until the screen shows it (10 s)
-  for _ in $(seq 100); do shot "$1"; is_px "$1" "$2" "$3" "$4" && return 0; sleep 0.1; done
-  return 1
-}
 # The file selector's frame crosses (650, 144), black on the panel.
 selector_up() { wait_for_px "$1" 650 144 $W || echo "the file selector did not open"; settled "$1"; }
 selector_gone() { wait_for_px "$1" 650 144 $B || echo "the file selector did not close"; settled "$1"; }
@@ -174,8 +146,8 @@ fi
 spid=$!
 programs+=($spid)
 
-# The panel is up once the first "Save" button's face is drawn.
-if ! wait_for_px start 3 323 $W; then
+# The panel is up once its last row, the caption "transpose", is drawn.
+if ! wait_for_px start 563 30 $W; then
   echo "FAIL  the panel never came up"; cat synth.err; exit 1
 fi
 settled start

@@ -1,0 +1,31 @@
+# Screenshots of the X display in $DISPLAY, as $work/NAME.png, and what
+# the panel tests ask of them. Sourced by the panel tests; $work is theirs.
+shot() { xwd -root -silent | convert xwd:- "$work/$1.png"; }
+px() { convert "$work/$1.png" -crop "1x1+$2+$3" +repage -format '%[hex:p{0,0}]' info: 2>/dev/null | cut -c1-6; }
+is_px() { [ "$(px "$1" "$2" "$3")" = "$4" ]; }
+region_diff() { # image, image, WxH+X+Y of the first, Y offset of the second
+  local g=$3 dy=$4 w h x y
+  IFS='x+' read -r w h x y <<<"$g"
+  convert "$work/$1.png" -crop "$g" +repage "$work/r1.png"
+  convert "$work/$2.png" -crop "${w}x${h}+${x}+$((y + dy))" +repage "$work/r2.png"
+  compare -metric AE "$work/r1.png" "$work/r2.png" null: 2>&1 | cut -d' ' -f1
+}
+same_region() { [ "$(region_diff "$@")" = 0 ]; }
+# Takes screenshots until two in a row are the same (up to 50), keeping the
+# last as the given name: the panel has drawn all that the input changed.
+settled() {
+  local name=${1:-settling}
+  shot "$name"
+  for _ in $(seq 50); do
+    shot "$name-next"
+    if [ "$(compare -metric AE "$work/$name.png" "$work/$name-next.png" null: 2>&1 | cut -d' ' -f1)" = 0 ]; then
+      rm -f "$work/$name-next.png"; return 0
+    fi
+    mv "$work/$name-next.png" "$work/$name.png"
+  done
+  return 1
+}
+wait_for_px() { # image name, x, y, colour: until the screen shows it (10 s)
+  for _ in $(seq 100); do shot "$1"; is_px "$1" "$2" "$3" "$4" && return 0; sleep 0.1; done
+  return 1
+}
