@@ -4,11 +4,12 @@ if(NOT TARGET PkgConfig::LILV)
   find_package(PkgConfig REQUIRED)
   pkg_check_modules(LILV REQUIRED IMPORTED_TARGET GLOBAL lilv-0)
 endif()
-add_executable(plugin_tests test_plugin.cpp lv2_host.cpp)
+add_executable(plugin_tests test_plugin.cpp test_plugin_library.cpp lv2_host.cpp lv2_instance.cpp)
 target_link_libraries(plugin_tests PRIVATE synth_media synth_core PkgConfig::LILV PkgConfig::LV2
-  GTest::gtest_main)
+  GTest::gtest_main ${CMAKE_DL_LIBS})
 target_compile_definitions(plugin_tests PRIVATE SYNTH_RENDER="$<TARGET_FILE:synth-render>"
-  SYNTH_LV2_BUNDLE="${SYNTH_LV2_BUNDLE}" SYNTH_FACTORY_DIR="${SYNTH_FACTORY_DIR}")
+  SYNTH_LV2_BUNDLE="${SYNTH_LV2_BUNDLE}" SYNTH_MODULE_SUFFIX="${CMAKE_SHARED_MODULE_SUFFIX}"
+  SYNTH_FACTORY_DIR="${SYNTH_FACTORY_DIR}")
 add_dependencies(plugin_tests synth-render synth_lv2)
 gtest_discover_tests(plugin_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS plugin)
 

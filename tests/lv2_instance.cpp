@@ -1,0 +1,95 @@
+#include "tests/lv2_instance.h"
+
+#include <lv2/atom/util.h>
+#include <lv2/atom/forge.h>
+#include <lv2/midi/midi.h>
+#include <lv2/time/time.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "plugin/ports.h"
+
+LV2_URID test_map_uri(LV2_URID_Map_Handle, const char* uri) {
+    static std::vector<std::string> uris;
+    for (size_t i = 0; i < uris.size(); ++i)
+        if (uris[i] == uri) return LV2_URID(i + 1);
+    uris.push_back(uri);
+    return LV2_URID(uris.size());
+}
+
+lv2_instance::lv2_instance(const LV2_Descriptor* descriptor, const std::string& bundle_dir, double rate)
+    : controls(PARAM_COUNT) {
+    const LV2_Feature* features[] = {&map_feature_, nullptr};
+    descriptor_ = descriptor;
+    std::string bundle = bundle_dir;
+    if (bundle.back() != '/') bundle += '/';
+    handle_ = descriptor->instantiate(descriptor, rate, bundle.c_str(), features);
+    for (int id = 0; id < PARAM_COUNT; ++id) controls[id] = float(port_default(id));
+    connect_and_activate();
+}
+
+lv2_instance::~lv2_instance() {
+    if (!handle_) return;
+    if (descriptor_->deactivate) descriptor_->deactivate(handle_);
+    if (lilv_) free_lilv_(lilv_);
+    else descriptor_->cleanup(handle_);
+}
+
+void lv2_instance::connect_and_activate() {
+    midi_type_ = test_map_uri(nullptr, LV2_MIDI__MidiEvent);
+    sequence_type_ = test_map_uri(nullptr, LV2_ATOM__Sequence);
+    if (!handle_) return;
+    atom_buf_.resize(1 << 16);
+    for (auto& o : out_) o.resize(8192);
+    descriptor_->connect_port(handle_, PORT_MIDI_IN, atom_buf_.data());
+    descriptor_->connect_port(handle_, PORT_OUT_LEFT, out_[0].data());
+    descriptor_->connect_port(handle_, PORT_OUT_RIGHT, out_[1].data());
+    for (int id = 0; id < PARAM_COUNT; ++id)
+        descriptor_->connect_port(handle_, PORT_FIRST_CONTROL + id, &controls[id]);
+    if (descriptor_->activate) descriptor_->activate(handle_);
+}
+
+std::vector<float> lv2_instance::play(const std::vector<timed_midi>& events, int64_t frames,
+                                      const std::vector<int>& blocks, bool* right_equals_left) {
+    std::vector<float> out;
+    *right_equals_left = true;
+    size_t next = 0, b = 0;
+    for (int64_t pos = 0; pos < frames;) {
+        const int n = int(std::min<int64_t>(blocks[b++ % blocks.size()], frames - pos));
+        auto* seq = reinterpret_cast<LV2_Atom_Sequence*>(atom_buf_.data());
+        seq->atom.type = sequence_type_;
+        seq->atom.size = sizeof(LV2_Atom_Sequence_Body);
+        seq->body.unit = 0;
+        seq->body.pad = 0;
+        const uint32_t capacity = uint32_t(atom_buf_.size() * 8 - sizeof(LV2_Atom));
+        for (; next < events.size() && events[next].frame < pos + n; ++next) {
+            alignas(8) uint8_t event[128] = {};
+            auto* e = reinterpret_cast<LV2_Atom_Event*>(event);
+            e->time.frames = events[next].frame - pos;
+            if (events[next].position >= 0) { // time:Position, rolling
+                LV2_Atom_Forge forge;
+                lv2_atom_forge_init(&forge, &map_);
+                lv2_atom_forge_set_buffer(&forge, event + sizeof e->time, sizeof event - sizeof e->time);
+                LV2_Atom_Forge_Frame frame;
+                lv2_atom_forge_object(&forge, &frame, 0, test_map_uri(nullptr, LV2_TIME__Position));
+                lv2_atom_forge_key(&forge, test_map_uri(nullptr, LV2_TIME__frame));
+                lv2_atom_forge_long(&forge, events[next].position);
+                lv2_atom_forge_key(&forge, test_map_uri(nullptr, LV2_TIME__speed));
+                lv2_atom_forge_float(&forge, 1.0f);
+                lv2_atom_forge_pop(&forge, &frame);
+            } else {
+                e->body.type = midi_type_;
+                e->body.size = events[next].size;
+                std::memcpy(event + sizeof *e, events[next].bytes, events[next].size);
+            }
+            lv2_atom_sequence_append_event(seq, capacity, e);
+        }
+        descriptor_->run(handle_, uint32_t(n));
+        out.insert(out.end(), out_[0].begin(), out_[0].begin() + n);
+        if (!std::equal(out_[0].begin(), out_[0].begin() + n, out_[1].begin()))
+            *right_equals_left = false;
+        pos += n;
+    }
+    return out;
+}
