@@ -9,7 +9,8 @@
 #    Without that handler Wine's default one ends the process, with status 0
 #    as well, so the run also shows (in Wine's own traces) that the default
 #    handler did not run and that the program stopped its audio stream.
-#  - --audio mme opens an MME stream; a Linux --audio name is a bad option.
+#  - --audio mme opens an MME stream; --list-devices lists both kinds of
+#    output and the MIDI sources; a Linux --audio name is a bad option.
 #  - On an X server of its own (Xvfb; skipped without Xvfb, xdotool, xwd or
 #    ImageMagick's convert), synth.exe shows the panel, white on black with
 #    its picture and its sliders where the Linux panel has them; a slider
@@ -88,6 +89,11 @@ check "--no-gui --audio mme plays on MME at the rate and period given" \
   grep -Eq '^synth: MME \(512-frame buffers, 48000 Hz\): audio to ' "$work/mme.out"
 stop; rc=$?
 check "... and exits 0 on Ctrl+C (status $rc)" test $rc -eq 0
+
+(cd "$work" && "$wine" "$windows/synth.exe" --list-devices >list.out 2>list.err); rc=$?
+check "--list-devices lists WASAPI and MME outputs and WinMM MIDI sources (status $rc)" \
+  bash -c '[ $1 = 0 ] && grep -q "^audio outputs (WASAPI" "$2" && grep -q "^audio outputs (MME" "$2" &&
+           grep -q "^MIDI sources (WinMM)" "$2"' _ $rc "$work/list.out"
 
 (cd "$work" && "$wine" "$windows/synth.exe" --no-gui --audio alsa >bad.out 2>bad.err); rc=$?
 check "--audio alsa is a bad option on Windows (status $rc)" test $rc -eq 2
