@@ -50,7 +50,7 @@ case $windows in
      wine_server -k
      echo "=== Windows synth-render.exe under Wine against the Linux build"
      tests/windows_render_test.sh build build-windows/synth || status=1
-     echo "=== Windows synth.exe under Wine: --no-gui on a null ALSA sink, Ctrl+C"
+     echo "=== Windows synth.exe under Wine: --no-gui on a null ALSA sink, the panel on Xvfb"
      tests/windows_live_test.sh build-windows/synth build || status=1 ;;
   3) echo "=== Windows build skipped: MinGW-w64 or Wine could not be installed" ;;
   *) status=1 ;;
