@@ -140,7 +140,6 @@ move_into_band() { # x y: the pointer there, exactly (six corrections at most)
   done
   return 1
 }
-click() { xdotool mousedown 1 sleep 0.2 mouseup 1; }
 # The frequency slider of instrument 1's oscillator 0 (x 25, y 100 to 300,
 # at its middle at first) dragged up from above its middle, then "Save"
 # (x 2 to 98, y 322 to 338) clicked and a name typed into the file selector.
@@ -156,7 +155,7 @@ drag_and_save() {
   done
   for try in 1 2 3; do
     move_into_band 50 345 || continue
-    move_by 0 -13; sleep 0.2; click
+    move_by 0 -13; xdotool sleep 0.2 mousedown 1 sleep 0.2 mouseup 1
     wait_for_px selector 650 144 FFFFFF && break
   done
   settled selector
