@@ -8,54 +8,27 @@
 
 class CallbacksTest : public EngineTest {};
 
-TEST_F(CallbacksTest, GlobalSliders) {
-    param_callback(0, K_TRANSPOSE)(&engine, 0);
-    EXPECT_EQ(transpose, -25);
-    param_callback(0, K_TRANSPOSE)(&engine, 25);
-    EXPECT_EQ(transpose, 0);
-    param_callback(0, K_TRANSPOSE)(&engine, 50);
-    EXPECT_EQ(transpose, 25);
-    param_callback(0, K_SPLITKEY)(&engine, 61);
-    param_callback(0, K_FADE1)(&engine, 12);
-    param_callback(0, K_FADE2)(&engine, 50);
-    EXPECT_EQ(splitkey, 61);
-    EXPECT_EQ(fade1, 12);
-    EXPECT_EQ(fade2, 50);
-}
-
-TEST_F(CallbacksTest, ConversionsAtTheirEnds) {
-    EXPECT_EQ(param_callback(1, K_ATTACKLEN)(&engine, 0), 0);
-    EXPECT_EQ(i1.at(K_ATTACKLEN), 1);
-    param_callback(1, K_ATTACKLEN)(&engine, 100);
-    EXPECT_EQ(i1.at(K_ATTACKLEN), 20001);
-    param_callback(2, K_DECAYLEN)(&engine, 0);
-    param_callback(2, K_RELEASELEN)(&engine, 100);
-    EXPECT_EQ(i2.at(K_DECAYLEN), 1);
-    EXPECT_EQ(i2.at(K_RELEASELEN), 20001);
-
-    param_callback(1, K_FADELEN)(&engine, 0);
-    EXPECT_EQ(i1.at(K_FADELEN), -1);
-    param_callback(1, K_FADELEN)(&engine, 1);
-    EXPECT_EQ(i1.at(K_FADELEN), 2000);
-    param_callback(1, K_FADELEN)(&engine, 200);
-    EXPECT_EQ(i1.at(K_FADELEN), 400000);
-
-    param_callback(1, K_VOL, 4)(&engine, 100);
-    EXPECT_EQ(i1.at(K_VOL, 4), 1.0);
-    param_callback(1, K_VOL, 4)(&engine, 37);
-    EXPECT_EQ(i1.at(K_VOL, 4), 0.37);
-    param_callback(2, K_VIB, 9)(&engine, 50);
-    EXPECT_EQ(i2.at(K_VIB, 9), 1.0);
-    param_callback(1, K_ATTACK)(&engine, 100);
-    param_callback(2, K_DECAY)(&engine, 100);
-    EXPECT_EQ(i1.at(K_ATTACK), 2.0);
-    EXPECT_EQ(i2.at(K_DECAY), 2.0);
-    param_callback(1, K_WAV, 7)(&engine, 3);
-    EXPECT_EQ(i1.at(K_WAV, 7), 3);
-    param_callback(2, K_FRQ, 2)(&engine, 50);
-    EXPECT_EQ(i2.at(K_FRQ, 2), 0);
-    param_callback(2, K_FRQ, 2)(&engine, 0);
-    EXPECT_EQ(i2.at(K_FRQ, 2), -50);
+// A slider position through its callback gives the value in its kind's
+// units (as the instrument holds it: a fade that is off is -1), at both ends
+// of each conversion and in between.
+TEST_F(CallbacksTest, SliderPositionsGiveTheirValues) {
+    const struct { int instrument, kind, oscillator, position; double value; } rows[] = {
+        {0, K_TRANSPOSE, 0, 0, -25},     {0, K_TRANSPOSE, 0, 25, 0},     {0, K_TRANSPOSE, 0, 50, 25},
+        {0, K_SPLITKEY, 0, 61, 61},      {0, K_FADE1, 0, 12, 12},        {0, K_FADE2, 0, 50, 50},
+        {1, K_ATTACKLEN, 0, 0, 1},       {1, K_ATTACKLEN, 0, 100, 20001},
+        {2, K_DECAYLEN, 0, 0, 1},        {2, K_RELEASELEN, 0, 100, 20001},
+        {1, K_FADELEN, 0, 0, -1},        {1, K_FADELEN, 0, 1, 2000},     {1, K_FADELEN, 0, 200, 400000},
+        {1, K_VOL, 4, 100, 1.0},         {1, K_VOL, 4, 37, 0.37},        {2, K_VIB, 9, 50, 1.0},
+        {1, K_ATTACK, 0, 100, 2.0},      {2, K_DECAY, 0, 100, 2.0},      {1, K_WAV, 7, 3, 3},
+        {2, K_FRQ, 2, 50, 0},            {2, K_FRQ, 2, 0, -50},
+    };
+    for (auto r : rows) {
+        SCOPED_TRACE(std::string(param_kinds[r.kind].key) + " at " + std::to_string(r.position));
+        EXPECT_EQ(param_callback(r.instrument, r.kind, r.oscillator)(&engine, r.position), 0);
+        const double stored = r.instrument == 0 ? engine.get(param_id(0, r.kind))
+                              : double((r.instrument == 1 ? i1 : i2).at(r.kind, r.oscillator));
+        EXPECT_EQ(stored, r.value);
+    }
 }
 
 TEST_F(CallbacksTest, FrequencyMoveRecomputesOnlyItsInstrument) {
