@@ -1,5 +1,6 @@
 #include "engine/engine.h"
 #include "engine/cosine.h"
+#include "engine/exact_pow.h"
 #include "engine/osc_kernels.h"
 
 #include <algorithm>
@@ -131,7 +132,7 @@ void synth_engine::render(int16_t* out, int n, std::span<const block_event> even
 double synth_engine::bend_factor() const {
     const int b = bend;
     if (b == 8192 || !controllers) return 1.0;
-    return std::pow(2.0, double(b - 8192) / 8192.0 * double(bend_range) / 12.0);
+    return exact_exp2(double(b - 8192) / 8192.0 * double(bend_range) / 12.0);
 }
 
 void synth_engine::set_rate(float r) {
@@ -147,7 +148,7 @@ void synth_engine::set_timeline_frame(int64_t frame) {
     const double step = CYCLE / (double(rate) / 5.0);
     const double f = double(frame < 0 ? 0 : frame);
     const double product = f * step;
-    const double error = std::fma(f, step, -product);
+    const double error = product_error(f, step);
     double phase = std::fmod(product, CYCLE) + error;
     if (phase < 0.0) phase += CYCLE;
     if (phase >= CYCLE) phase -= CYCLE;
@@ -208,15 +209,9 @@ void compute_oscsteps(instrument& in) {
 }
 
 
-double spechertz(int semitones) {
-    double r = std::pow(2.0, 1.0 / 12.0);
-    return std::pow(r, double(semitones));
-}
+double spechertz(int semitones) { return semitone_power(semitones); }
 
-double realhertz(int note) {
-    double r = std::pow(2.0, 1.0 / 12.0);
-    return 440.0 * std::pow(r, double(note - 57));
-}
+double realhertz(int note) { return 440.0 * semitone_power(note - 57); }
 
 double sinwave(double x) { return portable_cos(x); }
 

@@ -20,3 +20,12 @@ gtest_discover_tests(offline_tests DISCOVERY_TIMEOUT 60)
 add_executable(render_thread_tests test_render_threads.cpp)
 target_link_libraries(render_thread_tests PRIVATE synth_core GTest::gtest_main)
 gtest_discover_tests(render_thread_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS concurrency)
+
+# Seeded random tunes for comparing renderers across systems
+# (tests/windows_render_test.sh).
+add_executable(random_tune tools/random_tune.cpp)
+target_include_directories(random_tune PRIVATE ${CMAKE_SOURCE_DIR})
+set_target_properties(random_tune PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tools)
+
+# The engine calls no C library function whose bits differ between systems.
+add_test(NAME engine_links_exact_math COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/engine_math_test.sh $<TARGET_FILE:synth_core>)
