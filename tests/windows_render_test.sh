@@ -1,6 +1,10 @@
 #!/usr/bin/env bash
-# The Windows synth-render.exe, under Wine, renders the demonstration tune in
-# every layering mode to the same bytes as the Linux synth-render.
+# The Windows synth-render.exe, under Wine, renders to the same bytes as the
+# Linux synth-render: the demonstration tune in every layering mode, then
+# seeded random tunes (tests/tools/random_tune.cpp: notes over the whole
+# range, long loud notes, the pedal, bend, panic messages, tempo changes) with
+# every factory instrument in either slot, in every mode, at 44100, 48000 and
+# 96000 Hz. SYNTH_SEEDS="1 2 ..." picks other seeds; a difference names its seed.
 #   tests/windows_render_test.sh LINUX_BUILD WINDOWS_BUILD
 set -euo pipefail
 linux=$(realpath "$1") windows=$(realpath "$2")
@@ -21,6 +25,29 @@ for mode in instr1 instr2 split inv-split fade inv-fade; do
     status=1
   fi
 done
+instruments=("$linux"/instruments/*.zpk)
+count=${#instruments[@]}
+modes=(instr1 instr2 split inv-split fade inv-fade)
+rates=(44100 48000 96000)
+seeds=${SYNTH_SEEDS:-$(seq 1 $((count > 36 ? count : 36)))}
+same=0
+for seed in $seeds; do
+  i1=${instruments[$((seed % count))]} i2=${instruments[$(((seed + count / 2) % count))]}
+  mode=${modes[$((seed % 6))]} rate=${rates[$((seed / 6 % 3))]}
+  "$linux/tools/random_tune" "$seed" "$out/tune.mid"
+  cp "$i1" "$out/one.zpk"
+  cp "$i2" "$out/two.zpk"
+  args=(--i1 one.zpk --i2 two.zpk --mode "$mode" --rate "$rate" --tail 3 --quiet tune.mid)
+  (cd "$out" && "$linux/synth-render" "${args[@]}" linux.wav)
+  (cd "$out" && "$wine" "$windows/synth-render.exe" "${args[@]}" windows.wav)
+  if cmp -s "$out/linux.wav" "$out/windows.wav"; then
+    same=$((same + 1))
+  else
+    echo "seed $seed ($(basename "$i1") and $(basename "$i2"), $mode, $rate Hz): DIFFERENT ($(cmp -l "$out/linux.wav" "$out/windows.wav" | wc -l) bytes)"
+    status=1
+  fi
+done
+echo "random tunes: $same of $(echo $seeds | wc -w) the same"
 # An existing output is replaced; an output that is the MIDI file is refused.
 if ! (cd "$out" && "$wine" "$windows/synth-render.exe" --quiet demo.mid windows-fade.wav); then
   echo "an existing output was not replaced"; status=1
