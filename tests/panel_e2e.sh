@@ -112,19 +112,19 @@ cat >"$work/gdb.cmds" <<'GDB'
 set pagination off
 set confirm off
 handle SIGPIPE SIGUSR1 SIGUSR2 SIG32 SIG33 SIG34 nostop noprint pass
-break live_close_stream
+break live_session::close_stream
 commands
 silent
 echo CALL stream-close\n
 continue
 end
-break live_close_midi
+break live_session::close_midi
 commands
 silent
 echo CALL midi-close\n
 continue
 end
-break live_close()
+break live_session::close
 commands
 silent
 echo CALL sound-close\n

@@ -34,7 +34,7 @@ TEST(LiveOptions, GoodCommandLinesSetWhatTheySay) {
     EXPECT_EQ(o.setting[K_CHANNEL], 0);
     EXPECT_TRUE(o.given[K_MODE] && o.given[K_TRANSPOSE] && !o.given[K_SPLITKEY]);
     EXPECT_EQ(o.setting[K_FADE2], 90) << "an option not given keeps its start-up value";
-    EXPECT_EQ(o.devices.audio, audio_choice::alsa);
+    EXPECT_EQ(o.devices.audio, "alsa");
     EXPECT_EQ(o.devices.period, 64);
     EXPECT_EQ(o.devices.rate, 48000);
     EXPECT_EQ(o.devices.midi, midi_choice::named);
@@ -43,7 +43,7 @@ TEST(LiveOptions, GoodCommandLinesSetWhatTheySay) {
 
     live_options d;
     ASSERT_EQ(parse({}, &d, &why), parse_result::run);
-    EXPECT_EQ(d.devices.audio, audio_choice::automatic);
+    EXPECT_EQ(d.devices.audio, "auto");
     EXPECT_EQ(d.devices.period, 256);
     EXPECT_EQ(d.devices.rate, 44100);
     EXPECT_EQ(d.devices.midi, midi_choice::first);
