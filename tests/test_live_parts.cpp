@@ -8,6 +8,7 @@
 
 #include "app/live_options.h"
 #include "captured_output.h"
+#include "platform/outputs.h"
 #include "platform/timed_messages.h"
 
 namespace {
@@ -69,6 +70,32 @@ TEST(LiveOptions, BadCommandLinesSayWhatIsWrong) {
     std::string why;
     captured_output out;
     EXPECT_EQ(parse({"--version"}, &o, &why), parse_result::done);
+}
+
+// --audio takes every name of the system's table and auto, in the order the
+// table gives, and the usage text and the complaint name each of them.
+TEST(LiveOptions, AudioNamesComeFromTheTableOfOutputs) {
+    int count;
+    const output_row* rows = output_rows(&count);
+    ASSERT_GE(count, 2);
+    EXPECT_STREQ(rows[count - 1].name, "none") << "none comes last";
+    std::vector<std::string> names;
+    for (int k = 0; k < count; ++k) names.push_back(rows[k].name);
+    names.push_back("auto");
+    std::string complaint;
+    live_options bad;
+    ASSERT_EQ(parse({"--audio", "oss"}, &bad, &complaint), parse_result::bad_usage);
+    size_t after = 0;
+    for (const std::string& n : names) {
+        live_options o;
+        std::string why;
+        EXPECT_EQ(parse({"--audio", n}, &o, &why), parse_result::run) << n;
+        EXPECT_EQ(o.devices.audio, n);
+        const size_t at = complaint.find(n, after);
+        EXPECT_NE(at, std::string::npos) << n << " missing or out of order in: " << complaint;
+        after = at == std::string::npos ? after : at + n.size();
+        EXPECT_NE(live_usage().find(" " + n + " "), std::string::npos) << n;
+    }
 }
 
 constexpr double RATE = 44100.0;

@@ -14,9 +14,9 @@ std::vector<device_section> list_wasapi() { return {arrival_outputs(sound_host::
 std::vector<device_section> list_mme() { return {arrival_outputs(sound_host::mme, "MME")}; }
 
 const output_row rows[] = {
-    {"wasapi", "WASAPI", "WASAPI, when the default output takes the stream", false, open_wasapi, close_output,
-     list_wasapi},
-    {"mme", "MME", "MME", false, open_mme, close_output, list_mme},
+    {"wasapi", "WASAPI", "WASAPI (shared mode), when the default output takes the stream", false, open_wasapi,
+     close_output, list_wasapi},
+    {"mme", "MME", "MME on the default output", false, open_mme, close_output, list_mme},
     {"none", "", "no sound", false, nullptr, nullptr, nullptr},
 };
 
