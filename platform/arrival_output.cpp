@@ -19,13 +19,6 @@ namespace {
 
 constexpr int MAX_SOURCES = 8;
 
-std::string joined(const std::vector<std::string>& names, const char* none) {
-    if (names.empty()) return none;
-    std::string s;
-    for (const std::string& n : names) s += (s.empty() ? "" : ", ") + n;
-    return s;
-}
-
 class arrival_output final : public live_output {
 public:
     arrival_output(synth_engine& engine, const char* host, const live_settings& s)

@@ -65,9 +65,12 @@ std::string live_session::connections() const {
 
 const char* live_session::host() const { return row_ ? row_->host : ""; }
 
-std::string live_session::failures() const {
+std::string live_session::failures() const { return joined(failures_, "", "; "); }
+
+std::string joined(const std::vector<std::string>& names, const char* none, const char* between) {
+    if (names.empty()) return none;
     std::string s;
-    for (const std::string& f : failures_) s += (s.empty() ? "" : "; ") + f;
+    for (const std::string& n : names) s += (s.empty() ? "" : between) + n;
     return s;
 }
 

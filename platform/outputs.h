@@ -48,6 +48,9 @@ const output_row* output_rows(int* count);
 // The row named `name`, or null.
 const output_row* output_row_named(const std::string& name);
 
+// The names with `between` between them, for a start line; `none` when there are none.
+std::string joined(const std::vector<std::string>& names, const char* none, const char* between = ", ");
+
 // ALSA, WASAPI and MME: a PortAudio stream on the host API's default device,
 // played from the system's MIDI input, every message placed by arrival
 // (platform/arrival_output.cpp). `host` names it in reasons and the start line.

@@ -23,13 +23,6 @@
 
 namespace {
 
-std::string joined(const std::vector<std::string>& names, const char* none) {
-    if (names.empty()) return none;
-    std::string s;
-    for (const std::string& n : names) s += (s.empty() ? "" : ", ") + n;
-    return s;
-}
-
 class jack_output final : public live_output {
 public:
     jack_output(synth_engine& engine, const live_settings& s) : engine_(engine), settings_(s) {
