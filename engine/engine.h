@@ -116,7 +116,9 @@ void delete_render_scratch(render_scratch* s);
 // top of this file).
 class synth_engine {
 public:
-    // An engine for `rate` output samples per second (the program's is outhertz).
+    // An engine for `rate` output samples per second: the live program's is
+    // the JACK server's or --rate's, the plugin's the host's. Stored lengths
+    // count samples at LENGTH_RATE whatever the rate.
     explicit synth_engine(float rate = 44100.0f);
     // Plays at another rate from now on: pitch, lengths and the vibrato follow
     // it. Not while another thread renders.
