@@ -124,8 +124,10 @@ public:
     // it. Not while another thread renders.
     void set_rate(float rate);
     // The vibrato phase becomes the one a stream started at frame 0 has at
-    // `frame` (the host's timeline), so that a render from any point sounds
-    // as that part of a render from the start.
+    // `frame` (the host's timeline). Only the vibrato: each instrument's time
+    // base and the noise generator still follow the notes this engine has
+    // rendered, so a render from a later point equals that part of a render
+    // from the start only where both start from silence.
     void set_timeline_frame(int64_t frame);
     ~synth_engine();
     synth_engine(const synth_engine&) = delete;
