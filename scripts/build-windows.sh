@@ -41,26 +41,13 @@ declare -A tarball=([allegro]=allegro4.4_4.4.3.1.orig.tar.gz [portaudio]=portaud
                     [sndfile]=libsndfile_1.2.0.orig.tar.gz)
 fetch=()
 for lib in allegro portaudio sndfile; do [ -f "$sources/${tarball[$lib]}" ] || fetch+=("$lib"); done
-# Debian's source lists are the machine's binary ones with deb-src for deb,
-# in either form apt takes: one-line (sources.list, sources.list.d/*.list)
-# and deb822 (sources.list.d/*.sources). $APT_ETC (default /etc/apt) lets a
-# test point this at lists of its own.
-deb_src_lists() { # machine's apt folder, folder to write sources.list.d into
-  local etc=$1 out=$2 f
-  for f in "$etc/sources.list" "$etc"/sources.list.d/*.list; do
-    [ -f "$f" ] || continue
-    sed -n 's/^[[:space:]]*deb[[:space:]]/deb-src /p' "$f" >"$out/$(basename "$f" .list)-src.list"
-  done
-  for f in "$etc"/sources.list.d/*.sources; do
-    [ -f "$f" ] || continue
-    sed 's/^Types:.*\<deb\>.*$/Types: deb-src/' "$f" >"$out/$(basename "$f")"
-  done
-}
+# Debian's source lists come from the machine's apt sources, in either form
+# ($APT_ETC, default /etc/apt, lets a test point this at lists of its own).
 if [ ${#fetch[@]} -gt 0 ]; then
   apt=$dir/apt
   rm -rf "$apt/sources.list.d"
   mkdir -p "$apt/sources.list.d" "$apt/lists/partial" "$apt/cache/archives/partial" "$sources"
-  deb_src_lists "${APT_ETC:-/etc/apt}" "$apt/sources.list.d"
+  scripts/deb-src-lists.sh "${APT_ETC:-/etc/apt}" "$apt/sources.list.d"
   opts=(-o Dir::Etc::SourceList=/dev/null -o "Dir::Etc::SourceParts=$apt/sources.list.d"
         -o "Dir::State::Lists=$apt/lists" -o "Dir::Cache=$apt/cache" -o APT::Sandbox::User=root)
   log=$dir/apt.log
