@@ -54,7 +54,7 @@ std::string live_usage() {
            "                     text: every source whose name contains it\n"
            "  --list-devices     print the audio outputs and MIDI sources and exit\n"
            "  --no-gui           no panel: play until interrupted (" + stop_request_names() + ")\n"
-           "  --help, --version\n"
+           "  --help, --version  print these options, or the version, and exit\n"
            "the settings both instruments share:\n" +
            settings_usage();
 }

@@ -6,9 +6,11 @@
 // shuts down in the same order (on Windows: until Ctrl+C, Ctrl+Break or the
 // console is closed).
 //
-// Exit status: 0 normally, 1 for a file or a chosen device that cannot be
-// had, 2 for a bad command line; in the last two cases nothing was started
-// (or it was taken down again).
+// Exit status: 0 normally; 1 for an instrument file or a chosen output that
+// cannot be had, for no display, and where the panel cannot be shown at all
+// (fewer than 16 bits of colour, no 1024 x 768 mode: after the box saying
+// so); 2 for a bad command line. Where it ends with 1 or 2, everything it
+// started has been taken down again.
 #include <allegro.h>
 
 #include <atomic>
@@ -131,14 +133,14 @@ int run_panel(synth_engine& engine, live_session& live, const live_options& o, c
 
     if (desktop_color_depth() < 16) {
         message_box("Needs 16, 24, or 32 bit color", "Error");
-        return 0;
+        return 1; // no panel can be shown: not a run
     }
     set_color_depth(desktop_color_depth());
     // Many desktops refuse a full-screen mode: a window of the same size will do.
     if (set_gfx_mode(GFX_AUTODETECT_FULLSCREEN, 1024, 768, 0, 0) < 0 &&
         set_gfx_mode(GFX_AUTODETECT_WINDOWED, 1024, 768, 0, 0) < 0) {
         message_box("Cannot set 1024x768 gfx mode", "Error");
-        return 0;
+        return 1;
     }
     set_close_button_callback(on_close_button);
     setup_gui_colours();

@@ -1,6 +1,6 @@
-// Command-line options for the settings both instruments share (--mode,
-// --split, --fade1, --fade2, --transpose, --channel), derived from the
-// parameter table, for every program that takes them.
+// Command-line options for the settings both instruments share: one for every
+// row of the parameter table that names an option (--mode, --transpose,
+// --bend-range, ...), for every program that takes them.
 #pragma once
 
 #include <getopt.h>

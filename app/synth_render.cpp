@@ -34,7 +34,7 @@ const char* const USAGE =
     "  --tail S         the most seconds rendered after the last event (default 10)\n"
     "  --rate N         samples per second, 8000 to 192000 (default 44100)\n"
     "  --quiet          no progress display\n"
-    "  --help, --version\n"
+    "  --help, --version  print these options, or the version, and exit\n"
     "An OUTPUT.wav of - writes the WAV file to standard output.\n"
     "the settings both instruments share:\n";
 

@@ -113,8 +113,6 @@ function(synth_debian_copyright out)
   synth_write_if_changed(${out}
 "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/
 Upstream-Name: ${PROJECT_NAME}
-Upstream-Contact: ${SYNTH_MAINTAINER}
-Source: ${PROJECT_HOMEPAGE_URL}
 
 Files: *
 Copyright: ${SYNTH_COPYRIGHT_YEARS} ${SYNTH_MAINTAINER_NAME}

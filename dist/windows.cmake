@@ -1,11 +1,13 @@
 # The Windows build's package: build-windows/synth/synth-VERSION-windows.zip
-# with the programs (synth.exe, synth-render.exe), the panel's picture, the factory instruments, the
-# demonstration tune, the LV2 bundle, the READMEs and the licence, in one
-# folder to unpack anywhere (the programs find their data beside them).
+# with the programs (synth.exe, synth-render.exe), the panel's picture, the
+# factory instruments, the demonstration tune, the LV2 bundle, the READMEs
+# with docs/ and the licence, in one folder to unpack anywhere (the programs
+# find their data beside them).
 set(SYNTH_ZIP_NAME synth-${PROJECT_VERSION}-windows)
 set(stage ${CMAKE_BINARY_DIR}/zip/${SYNTH_ZIP_NAME})
 set(SYNTH_ZIP ${CMAKE_BINARY_DIR}/${SYNTH_ZIP_NAME}.zip CACHE INTERNAL "the Windows package")
 set(programs synth synth-render)
+file(GLOB doc_files CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/docs/*)
 set(copy_programs)
 foreach(p IN LISTS programs)
   list(APPEND copy_programs COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:${p}> ${stage}/)
@@ -21,9 +23,10 @@ add_custom_command(OUTPUT ${SYNTH_ZIP}
   COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/LICENSE
           ${CMAKE_SOURCE_DIR}/CHANGELOG.md ${stage}/
   COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/factory/README.md ${stage}/instruments/README.md
+  COMMAND ${CMAKE_COMMAND} -E copy_directory ${CMAKE_SOURCE_DIR}/docs ${stage}/docs
   COMMAND ${CMAKE_COMMAND} -E chdir ${CMAKE_BINARY_DIR}/zip
           ${CMAKE_COMMAND} -E tar cf ${SYNTH_ZIP} --format=zip ${SYNTH_ZIP_NAME}
   DEPENDS ${programs} synth_lv2 synth_picture ${SYNTH_FACTORY_DIR}/.written ${SYNTH_DEMO_MIDI}
-    ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/factory/README.md
+    ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/factory/README.md ${doc_files}
   COMMENT "Packing ${SYNTH_ZIP_NAME}.zip")
 add_custom_target(windows_zip ALL DEPENDS ${SYNTH_ZIP})

@@ -116,14 +116,18 @@ void delete_render_scratch(render_scratch* s);
 // top of this file).
 class synth_engine {
 public:
-    // An engine for `rate` output samples per second (the program's is outhertz).
+    // An engine for `rate` output samples per second: the live program's is
+    // the JACK server's or --rate's, the plugin's the host's. Stored lengths
+    // count samples at LENGTH_RATE whatever the rate.
     explicit synth_engine(float rate = 44100.0f);
     // Plays at another rate from now on: pitch, lengths and the vibrato follow
     // it. Not while another thread renders.
     void set_rate(float rate);
     // The vibrato phase becomes the one a stream started at frame 0 has at
-    // `frame` (the host's timeline), so that a render from any point sounds
-    // as that part of a render from the start.
+    // `frame` (the host's timeline). Only the vibrato: each instrument's time
+    // base and the noise generator still follow the notes this engine has
+    // rendered, so a render from a later point equals that part of a render
+    // from the start only where both start from silence.
     void set_timeline_frame(int64_t frame);
     ~synth_engine();
     synth_engine(const synth_engine&) = delete;

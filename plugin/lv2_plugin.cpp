@@ -6,8 +6,10 @@
 // Lengths follow the host's rate as the engine's rule has them. The host's
 // transport reaches the plugin as time:Position objects on the same input:
 // while it rolls, each position sets the vibrato to the phase a render from
-// frame 0 has there, so an export from any point sounds as that part of the
-// whole tune. Without positions the vibrato runs freely from activation.
+// frame 0 has there. The rest follows the notes the plugin has heard (a host
+// does not resend notes held at an export's start): an export equals that
+// part of the whole tune when it starts where the instrument is silent.
+// Without positions the vibrato runs freely from activation.
 //
 // run() allocates nothing, takes no lock and makes no system call; changed
 // control values are taken at the start of each run().

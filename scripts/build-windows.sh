@@ -9,6 +9,7 @@
 # patches/*.patch and builds them, static, into build-windows/prefix.
 #
 # Ends with status 3, building nothing, where the cross tools cannot be had.
+# With --sources-only it stops once the libraries' sources are there.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$PWD
@@ -40,21 +41,30 @@ declare -A tarball=([allegro]=allegro4.4_4.4.3.1.orig.tar.gz [portaudio]=portaud
                     [sndfile]=libsndfile_1.2.0.orig.tar.gz)
 fetch=()
 for lib in allegro portaudio sndfile; do [ -f "$sources/${tarball[$lib]}" ] || fetch+=("$lib"); done
+# Debian's source lists come from the machine's apt sources, in either form
+# ($APT_ETC, default /etc/apt, lets a test point this at lists of its own).
 if [ ${#fetch[@]} -gt 0 ]; then
   apt=$dir/apt
+  rm -rf "$apt/sources.list.d"
   mkdir -p "$apt/sources.list.d" "$apt/lists/partial" "$apt/cache/archives/partial" "$sources"
-  for f in /etc/apt/sources.list.d/*.sources; do
-    sed 's/^Types: deb$/Types: deb-src/' "$f" >"$apt/sources.list.d/$(basename "$f")"
-  done
+  scripts/deb-src-lists.sh "${APT_ETC:-/etc/apt}" "$apt/sources.list.d"
   opts=(-o Dir::Etc::SourceList=/dev/null -o "Dir::Etc::SourceParts=$apt/sources.list.d"
         -o "Dir::State::Lists=$apt/lists" -o "Dir::Cache=$apt/cache" -o APT::Sandbox::User=root)
-  apt-get "${opts[@]}" update -qq
-  # Only the upstream tarballs are needed: a missing Debian part is no failure.
-  (cd "$sources" && apt-get "${opts[@]}" source --download-only -qq allegro4.4 portaudio19 libsndfile) || true
+  log=$dir/apt.log
+  if ! apt-get "${opts[@]}" update -qq >"$log" 2>&1; then
+    cat "$log" >&2
+    echo "build-windows.sh: apt-get update of Debian's source lists failed (lists from ${APT_ETC:-/etc/apt})" >&2
+    exit 1
+  fi
+  # Only the upstream tarballs are needed: Debian's own parts may be gone
+  # from the mirror (allegro4.4's debian.tar.xz answers 404), which is no
+  # failure, and is said only when a tarball is missing too.
+  (cd "$sources" && apt-get "${opts[@]}" source --download-only -qq allegro4.4 portaudio19 libsndfile) >>"$log" 2>&1 || true
   for lib in allegro portaudio sndfile; do
-    [ -f "$sources/${tarball[$lib]}" ] || { echo "build-windows.sh: could not fetch ${tarball[$lib]}" >&2; exit 1; }
+    [ -f "$sources/${tarball[$lib]}" ] || { cat "$log" >&2; echo "build-windows.sh: could not fetch ${tarball[$lib]}" >&2; exit 1; }
   done
 fi
+[ "${1:-}" = --sources-only ] && exit 0
 
 toolchain=$top/cmake/mingw-w64-x86_64.cmake
 cross=(-G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DSYNTH_WINDOWS_PREFIX="$prefix"

@@ -21,6 +21,7 @@ check() {
            share/man/man1/synth.1.gz share/man/man1/synth-render.1.gz \
            share/doc/synth/README.md.gz share/doc/synth/instruments.md.gz share/doc/synth/copyright \
            share/doc/synth/changelog.gz share/doc/synth/changelog.Debian.gz \
+           share/doc/synth/docs/testing.md.gz share/doc/synth/docs/panel.png \
            lib/lv2/synth.lv2/synth.so lib/lv2/synth.lv2/manifest.ttl lib/lv2/synth.lv2/presets.ttl; do
     [ -f "$root/$f" ] || fail "$root/$f was not installed"
   done

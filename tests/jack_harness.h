@@ -115,19 +115,31 @@ private:
 // passes nor fails on a broken recording.
 template <class Take>
 bool clean_take(jack_tester& tester, Take take, int takes = 5);
+// The same, but a take the server broke still counts when `exact()` finds
+// its recording exactly as expected: a lost cycle can only spoil a recording,
+// never make a wrong one right, and at the shortest periods the dummy
+// back-end reports an xrun for a cycle that merely started a few
+// microseconds late (every client still ran it), often in every take.
+template <class Take, class Exact>
+bool exact_take(jack_tester& tester, Take take, Exact exact, int takes = 5);
 
 int report_broken_take(const jack_tester& tester, int take, int takes); // xruns + holes seen
 void skip_without_clean_take(int takes, int broken);
 
-template <class Take>
-bool clean_take(jack_tester& tester, Take take, int takes) {
+template <class Take, class Exact>
+bool exact_take(jack_tester& tester, Take take, Exact exact, int takes) {
     int broken = 0;
     for (int k = 1; k <= takes; ++k) {
         tester.new_take();
         if (!take()) return false;
-        if (tester.clean()) return true;
+        if (tester.clean() || exact()) return true;
         broken += report_broken_take(tester, k, takes);
     }
     skip_without_clean_take(takes, broken);
     return false;
+}
+
+template <class Take>
+bool clean_take(jack_tester& tester, Take take, int takes) {
+    return exact_take(tester, take, [] { return false; }, takes);
 }

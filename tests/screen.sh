@@ -29,3 +29,23 @@ wait_for_px() { # image name, x, y, colour: until the screen shows it (10 s)
   for _ in $(seq 100); do shot "$1"; is_px "$1" "$2" "$3" "$4" && return 0; sleep 0.1; done
   return 1
 }
+# Starts Xvfb at 1024 x 768 and the given depth on a display the server itself
+# finds free (-displayfd: it binds the first number no other server holds,
+# also one in another container sharing the abstract socket, and writes it
+# once it accepts clients); output to the given log. Sets $display (":N")
+# and $xvfb_pid, or returns 1 with the server gone.
+xvfb_start() { # depth, log file
+  local said="$work/xvfb-display-$RANDOM" n=""
+  : >"$said"
+  Xvfb -displayfd 3 -screen 0 "1024x768x$1" -nolisten tcp -noreset 3>"$said" >"$2" 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 100); do
+    read -r n <"$said" && [ -n "$n" ] && break
+    kill -0 "$xvfb_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  rm -f "$said"
+  if [ -n "$n" ] && kill -0 "$xvfb_pid" 2>/dev/null; then display=:$n; return 0; fi
+  kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null
+  display=""; xvfb_pid=""; return 1
+}

@@ -156,7 +156,7 @@ TEST(FactoryTable, MistakesAreCaughtWithTheirLine) {
     EXPECT_EQ((*ok)[0].record.at(K_FADELEN), -1);
 }
 
-// The README's demonstration: the tune with the electric piano as
+// The demonstration (README.md, docs/rendering.md): the tune with the electric piano as
 // instrument 1 and the string ensemble as instrument 2, in every mode.
 TEST(FactoryDemo, PlaysInEveryModeWithoutClipping) {
     std::string error;

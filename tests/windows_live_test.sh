@@ -190,21 +190,14 @@ end_panel() { # Escape, and the status (124 when the program did not end)
   wait "$pid"; local rc=$?; pid=""; return $rc
 }
 
-# --- The panel, on an X server of our own (the first free display of :90..:99).
+# --- The panel, on an X server of our own (on a display it finds free).
 panel() {
-  local tool n display=""
+  local tool display=""
   for tool in Xvfb xdpyinfo xdotool xwd convert compare; do
     command -v $tool >/dev/null || { echo "skip  the panel: $tool is not installed"; return 0; }
   done
-  for n in 90 91 92 93 94 95 96 97 98 99; do
-    [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
-    Xvfb :$n -screen 0 1024x768x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
-    xpid=$!
-    for _ in $(seq 100); do xdpyinfo -display :$n >/dev/null 2>&1 && break; sleep 0.1; done
-    if xdpyinfo -display :$n >/dev/null 2>&1; then display=:$n; break; fi
-    kill $xpid 2>/dev/null; wait $xpid 2>/dev/null; xpid=""
-  done
-  [ -n "$display" ] || { echo "skip  the panel: no free X display in :90..:99"; return 0; }
+  xvfb_start 24 "$work/xvfb.log" || { echo "skip  the panel: Xvfb did not start"; return 0; }
+  xpid=$xvfb_pid
   # A Wine session draws through the display its first program had: the
   # runs above had none, so their session must be over first.
   WINEPREFIX=$prefix timeout 120 /usr/lib/wine/wineserver -w
