@@ -12,8 +12,6 @@
 
 #include "engine/params.h"
 
-struct instrument;
-
 constexpr std::size_t INSTRUMENT_FILE_SIZE = 192;
 
 // The values exactly as a file holds them (levels in thousandths), by kind
@@ -29,25 +27,26 @@ struct instrument_record {
 // A level in thousandths, truncated toward zero (saturating at the int range).
 int32_t thousandths(double level);
 
-instrument_record record_of(const instrument& in);
+// A stored value as the engine takes it (levels: v / 1000.0), and the word
+// a file stores for a value the engine holds (levels: thousandths, truncated;
+// the rest as the whole number it is).
+double record_engine_value(int kind, int32_t stored);
+int32_t record_word(int kind, double engine_value);
+
 void encode_record(const instrument_record& r, uint8_t out[INSTRUMENT_FILE_SIZE]);
 instrument_record decode_record(const uint8_t in[INSTRUMENT_FILE_SIZE]);
-
-// Stores a record into an instrument (levels as v / 1000.0) and recomputes its
-// phase steps. Voice state and phases are left alone.
-void apply_record(const instrument_record& r, instrument& in);
 
 // The slider position each stored value gives (the inverse of the slider
 // conversions). Positions are not limited to a slider's range.
 instrument_record slider_positions(const instrument_record& r);
 
-// Writes the instrument to path through a temporary file in the same folder,
+// Writes the record to path through a temporary file in the same folder,
 // renamed over the target only once all 192 bytes are written (see
 // replacement_file: a symbolic link is followed, and a writable file in a
 // folder without write permission is written in place). A new file gets the
 // permission bits 0600, a replaced one keeps its own. On failure the target
 // is untouched and error says what went wrong.
-bool save_instrument_file(const std::string& path, const instrument& in, std::string* error);
+bool save_instrument_file(const std::string& path, const instrument_record& r, std::string* error);
 
 // Reads a file that must be exactly 192 bytes long. On failure nothing is
 // returned and error says why.

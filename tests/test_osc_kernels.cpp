@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/engine.h"
+#include "engine/reference.h"
 #include "engine/osc_kernels.h"
 
 namespace {
