@@ -19,7 +19,7 @@
 #include <span>
 
 #include "engine/params.h"
-#include "files/instrument_file.h"
+#include "engine/record.h"
 
 constexpr int OSCILLATORS = 10;
 constexpr int NOTES = 150;          // per-note array size

@@ -29,14 +29,6 @@ std::string describe(const std::string& what, const std::string& path, int err) 
 
 } // namespace
 
-int32_t thousandths(double level) {
-    double v = level * 1000.0;
-    if (!(v == v)) return 0;
-    if (v >= 2147483647.0) return INT32_MAX;
-    if (v <= -2147483648.0) return INT32_MIN;
-    return int32_t(v);
-}
-
 namespace {
 
 constexpr int WORDS = INSTRUMENT_FILE_SIZE / 4;
@@ -52,14 +44,6 @@ template <class F> void each_stored(F&& f) {
 }
 
 } // namespace
-
-double record_engine_value(int kind, int32_t v) {
-    return param_kinds[kind].file_scale == 1000 ? v / 1000.0 : double(v);
-}
-
-int32_t record_word(int kind, double v) {
-    return param_kinds[kind].file_scale == 1000 ? thousandths(v) : int32_t(v);
-}
 
 void encode_record(const instrument_record& r, uint8_t out[INSTRUMENT_FILE_SIZE]) {
     int32_t words[WORDS];

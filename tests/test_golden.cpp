@@ -275,7 +275,7 @@ TEST_P(RandomStreams, AgreeWithTheReference) {
                 int which = pick(0, 4), value = pick(0, 100);
                 seq.at(t, [=, this] {
                     switch (which) {
-                    case 0: multimode = value % 7; break; // 6: no instrument
+                    case 0: multimode = value % 6; break;
                     case 1: splitkey = value; break;
                     case 2: fade1 = value; break;
                     case 3: fade2 = value; break;
