@@ -12,8 +12,8 @@
 //
 // A block sees the settings and key states as they stood at its start; the
 // door hands over note messages between blocks, so the result is that of
-// reading them every sample. Audio thread only: each engine has its own scratch space
-// (below), and nothing is allocated, locked or waited for.
+// reading them every sample. Audio thread only: each engine has its own
+// scratch space (below), and nothing is allocated, locked or waited for.
 #include <cmath>
 #include <cstring>
 #include <emmintrin.h>
@@ -387,10 +387,8 @@ bool silent(const instrument& I) {
     return (on[0] | on[1]) == 0;
 }
 
-// Renders n <= BLOCK samples of both instruments into out. Returns how many
-// of them had an active voice in either instrument: after the last of those,
-// no voice is active (unless it is the block's last sample).
-int render_both(engine_state& S, int16_t* out, int n, double* vibrato_after) {
+// Renders n <= BLOCK samples of both instruments into out.
+void render_both(engine_state& S, int16_t* out, int n, double* vibrato_after) {
     const double vstep = CYCLE / (double(S.rate) / 5.0);
     render_scratch& R = *S.scratch;
     block& B1 = R.blocks[0];
@@ -407,7 +405,7 @@ int render_both(engine_state& S, int16_t* out, int n, double* vibrato_after) {
         }
         for (instrument* in : {&S.i1, &S.i2})
             for (double& p : in->phase) p = 0.0;
-        return 0;
+        return;
     }
     // The vibrato phase of each sample, and its cosine.
     alignas(64) double angle[BLOCK];
@@ -433,7 +431,6 @@ int render_both(engine_state& S, int16_t* out, int n, double* vibrato_after) {
     add_oscillators(R.vibcos, B1);
     add_oscillators(R.vibcos, B2);
     mix_to_samples(B1.out, B2.out, out, n);
-    return B1.visited > B2.visited ? B1.visited : B2.visited;
 }
 
 } // namespace
