@@ -95,21 +95,21 @@ void instrument_defaults(engine_state& s, int n) {
     compute_oscsteps(in);
 }
 
-void engine_state::store(int id, double v) {
-    const param_ref r = param_at(id);
-    value[id] = param_kinds[r.kind].integer ? std::trunc(v) : v;
-    if (r.kind == K_FRQ) compute_oscsteps(in(r.instrument));
+void engine_state::store(const param_change& c, bool pitch_moved[2]) {
+    const param_ref r = param_at(c.param);
+    value[c.param] = param_kinds[r.kind].integer ? std::trunc(c.value) : c.value;
+    if (r.kind == K_FRQ) pitch_moved[r.instrument - 1] = true;
+}
+
+void engine_state::steps_after(const bool pitch_moved[2]) {
+    for (int n = 1; n <= 2; ++n)
+        if (pitch_moved[n - 1]) compute_oscsteps(in(n));
 }
 
 void engine_state::take_changes() {
-    bool pitch[2] = {false, false};
-    changes.take([&](const param_change& c) {
-        const param_ref r = param_at(c.param);
-        value[c.param] = param_kinds[r.kind].integer ? std::trunc(c.value) : c.value;
-        if (r.kind == K_FRQ) pitch[r.instrument - 1] = true;
-    });
-    for (int n = 1; n <= 2; ++n)
-        if (pitch[n - 1]) compute_oscsteps(in(n));
+    bool pitch_moved[2] = {false, false};
+    changes.take([&](const param_change& c) { store(c, pitch_moved); });
+    steps_after(pitch_moved);
 }
 
 synth_engine::synth_engine(float r) : state_(new engine_state()) {
@@ -181,14 +181,9 @@ void change(engine_state& s, const param_change* c, int n) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     s.take_changes();
-    bool pitch[2] = {false, false};
-    for (int k = 0; k < n; ++k) {
-        const param_ref r = param_at(c[k].param);
-        s.value[c[k].param] = param_kinds[r.kind].integer ? std::trunc(c[k].value) : c[k].value;
-        if (r.kind == K_FRQ) pitch[r.instrument - 1] = true;
-    }
-    for (int i = 1; i <= 2; ++i)
-        if (pitch[i - 1]) compute_oscsteps(s.in(i));
+    bool pitch_moved[2] = {false, false};
+    for (int k = 0; k < n; ++k) s.store(c[k], pitch_moved);
+    s.steps_after(pitch_moved);
 }
 
 } // namespace

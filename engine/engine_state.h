@@ -142,9 +142,11 @@ struct engine_state {
     // controllers off), else 2^((bend - 8192) / 8192 * bend_range / 12).
     double bend_factor() const;
 
-    // Stores a value the renderer reads (engine units), and the phase steps
-    // of a pitch offset. Audio thread only.
-    void store(int param, double engine_value);
+    // Stores a value (engine units) where the renderer reads it, noting an
+    // instrument whose pitch offsets moved; then that instrument's phase
+    // steps. Audio thread only.
+    void store(const param_change& change, bool pitch_moved[2]);
+    void steps_after(const bool pitch_moved[2]);
     // Takes every change other threads queued. Audio thread only.
     void take_changes();
     // A MIDI short message, acting now (engine/notes.cpp). Audio thread only.
