@@ -5,7 +5,6 @@
 #include "engine/osc_kernels.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <thread>
@@ -63,18 +62,12 @@ const double (&hertz)[NOTES] = notes.hz;
 
 
 bool change_queue::push(const param_change* changes, int n) noexcept {
-    if (n <= 0) return true;
-    if (uint32_t(n) > SIZE) return false;
-    while (pushing_.exchange(true, std::memory_order_acquire)) std::this_thread::yield();
     const uint32_t tail = tail_.load(std::memory_order_relaxed);
     const uint32_t head = head_.load(std::memory_order_acquire);
-    const bool fits = tail - head + uint32_t(n) <= SIZE;
-    if (fits) {
-        for (int k = 0; k < n; ++k) ring_[(tail + uint32_t(k)) % SIZE] = changes[k];
-        tail_.store(tail + uint32_t(n), std::memory_order_release);
-    }
-    pushing_.store(false, std::memory_order_release);
-    return fits;
+    if (n < 0 || tail - head + uint32_t(n) > SIZE) return false;
+    for (int k = 0; k < n; ++k) ring_[(tail + uint32_t(k)) % SIZE] = changes[k];
+    tail_.store(tail + uint32_t(n), std::memory_order_release);
+    return true;
 }
 
 void instrument_defaults(engine_state& s, int n) {
@@ -109,6 +102,18 @@ void engine_state::steps_after(const bool pitch_moved[2]) {
 void engine_state::take_changes() {
     bool pitch_moved[2] = {false, false};
     changes.take([&](const param_change& c) { store(c, pitch_moved); });
+    // The queue was full: every value as last set, unless a batch is being
+    // written (or was, while they were read): then at the next block.
+    if (resync.load(std::memory_order_relaxed) && resync.exchange(false, std::memory_order_acquire)) {
+        double all[PARAM_COUNT];
+        const uint32_t count = told_count.load(std::memory_order_acquire);
+        for (int id = 0; id < PARAM_COUNT; ++id) all[id] = told[id];
+        std::atomic_thread_fence(std::memory_order_acquire);
+        if ((count & 1) == 0 && told_count.load(std::memory_order_relaxed) == count)
+            for (int id = 0; id < PARAM_COUNT; ++id) store({id, all[id]}, pitch_moved);
+        else
+            resync.store(true, std::memory_order_relaxed);
+    }
     steps_after(pitch_moved);
 }
 
@@ -171,19 +176,26 @@ bool at_once(const engine_state& s) {
 }
 
 // A batch of changes in engine units: at once on the rendering thread (after
-// what other threads queued before it), else queued whole. A full queue is
-// waited on while another thread renders, for a second at most.
+// what other threads queued before it), else queued whole; a batch that finds
+// the queue full is taken from `told` instead. Never waits for the audio
+// thread.
 void change(engine_state& s, const param_change* c, int n) {
-    for (int k = 0; k < n; ++k) s.told[c[k].param] = c[k].value;
-    for (int tries = 0; !at_once(s); ++tries) {
-        if (s.changes.push(c, n)) return;
-        if (tries == 1000) return; // the audio thread has stopped taking them
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (at_once(s)) {
+        for (int k = 0; k < n; ++k) s.told[c[k].param] = c[k].value;
+        s.take_changes();
+        bool pitch_moved[2] = {false, false};
+        for (int k = 0; k < n; ++k) s.store(c[k], pitch_moved);
+        s.steps_after(pitch_moved);
+        return;
     }
-    s.take_changes();
-    bool pitch_moved[2] = {false, false};
-    for (int k = 0; k < n; ++k) s.store(c[k], pitch_moved);
-    s.steps_after(pitch_moved);
+    while (s.producing.exchange(true, std::memory_order_acquire)) std::this_thread::yield();
+    const uint32_t count = s.told_count.load(std::memory_order_relaxed);
+    s.told_count.store(count + 1, std::memory_order_relaxed);
+    std::atomic_thread_fence(std::memory_order_release);
+    for (int k = 0; k < n; ++k) s.told[c[k].param] = c[k].value;
+    s.told_count.store(count + 2, std::memory_order_release);
+    if (!s.changes.push(c, n)) s.resync.store(true, std::memory_order_release);
+    s.producing.store(false, std::memory_order_release);
 }
 
 } // namespace
@@ -241,6 +253,7 @@ void synth_engine::set_timeline_frame(int64_t frame) {
 void synth_engine::reset() {
     engine_state& s = *state_;
     s.changes.clear();
+    s.resync.store(false, std::memory_order_relaxed);
     s.renderer.store(std::thread::id(), std::memory_order_release);
     instrument_defaults(s, 1);
     instrument_defaults(s, 2);

@@ -96,10 +96,8 @@ public:
 
     // A parameter by number (engine/params.h), in the units of its kind:
     // clamped to its range (see clamp_param). On the thread that renders it
-    // acts at once and never allocates, locks or waits; on another thread
-    // it is queued for the next block, waiting while the queue is full (it
-    // holds ten of every parameter) for a second at most: a change that still
-    // finds no room, with no thread rendering, is lost.
+    // acts at once; on another thread it waits for the next block. Neither
+    // allocates or waits for the audio thread.
     void set(int param, double value);
     // Several parameters at once, each as `set` takes it: a block hears all
     // of them or none.

@@ -6,7 +6,8 @@
 // reads. Another thread's changes travel to it through `changes`, a lock-free
 // queue of parameter values that the audio thread takes whole at the start
 // of a block; `told` holds every value as last set from any thread, for
-// `get` and `record`.
+// `get` and `record`, and stands in for the queue when it is full: the audio
+// thread then takes all of it, whole, at the start of a block.
 #pragma once
 
 #include <atomic>
@@ -56,15 +57,15 @@ private:
 };
 
 // Parameter values on their way from other threads to the audio thread: a
-// ring of fixed size. Producers (any thread but the audio thread) take turns
-// through a flag of their own; a batch is published at once, after all its
-// values are written, so the consumer (the audio thread) takes a batch
-// whole or not at all, and never waits.
+// ring of fixed size for one producer at a time (the engine's producers take
+// turns) and one consumer. A batch is published at once, after all its
+// values are written, so the consumer (the audio thread) takes a batch whole
+// or not at all, and never waits.
 class change_queue {
 public:
     static constexpr uint32_t SIZE = 1024; // holds ten batches of every parameter
 
-    // Appends the batch (at most SIZE values) as one; false when it does not fit.
+    // Appends the batch as one; false when it does not fit.
     bool push(const param_change* changes, int n) noexcept;
     // Calls apply(change) for every published value, in order. Consumer only.
     template <class F>
@@ -85,7 +86,6 @@ private:
     param_change ring_[SIZE];
     std::atomic<uint32_t> head_{0}; // next to take; written by the consumer
     std::atomic<uint32_t> tail_{0}; // one past the last published value
-    std::atomic<bool> pushing_{false};
 };
 
 // One instrument: its values (a view into the engine's values), its phase
@@ -133,9 +133,15 @@ struct engine_state {
     float rate = 44100.0f;      // output samples per second
     render_scratch* scratch = nullptr;
 
-    // The way in from other threads.
+    // The way in from other threads, which take turns through `producing`.
+    // `told` is written between two steps of `told_count` (odd while a
+    // batch is half written); `resync` asks the audio thread to take all of
+    // it, after a batch found the queue full.
     change_queue changes;
     shared<double> told[PARAM_COUNT];           // every value as last set, engine units
+    std::atomic<uint32_t> told_count{0};
+    std::atomic<bool> resync{false};
+    std::atomic<bool> producing{false};
     std::atomic<std::thread::id> renderer{};    // the thread that renders; none yet: default
 
     // The factor on every pitch: 1 at the centre of the wheel (or with

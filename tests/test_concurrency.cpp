@@ -215,3 +215,23 @@ TEST(ConcurrentLoad, EveryBlockIsWhollyTheOldOrTheNewInstrument) {
         std::printf("round %d: %ld loads over %d blocks, heard as %d switches\n", round, loads, blocks, switches);
     }
 }
+
+// Changes from another thread while the audio thread does not render (a
+// stalled cycle) overflow the queue, and still every last value is heard
+// at the next block: set without end, then the next block holds them all.
+TEST(ConcurrentLoad, AFullQueueLosesNoChange) {
+    synth_engine engine;
+    int16_t block[64];
+    std::thread([&] { engine.render(block, 64); }).join(); // that thread renders
+    for (int i = 0; i < 3000; ++i)
+        engine.set(param_id(1 + i % 2, K_FRQ, i % OSCILLATORS), double(i % 101 - 50));
+    engine.load(2, one_of_two(true));
+    engine.set(param_id(0, K_TRANSPOSE), 7);
+    std::thread([&] { engine.render(block, 64); }).join(); // a thread renders again
+    const engine_snapshot s = snapshot(engine);
+    // What get says (every value as last set) is what the renderer holds.
+    for (int id = 0; id < PARAM_COUNT; ++id)
+        EXPECT_EQ(table_value(param_at(id).kind, s.value[size_t(id)]), engine.get(id)) << param_symbol(id);
+    EXPECT_EQ(s.value[size_t(param_id(2, K_ATTACK))], 1.2);
+    EXPECT_EQ(s.value[size_t(param_id(0, K_TRANSPOSE))], 7);
+}
