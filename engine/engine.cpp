@@ -169,10 +169,9 @@ void enter(engine_state& s) {
 }
 
 // Whether a change from the calling thread acts at once: on the thread that
-// renders, or before any thread has.
+// renders. Before any thread has, a change waits for the first block too.
 bool at_once(const engine_state& s) {
-    const std::thread::id r = s.renderer.load(std::memory_order_acquire);
-    return r == std::thread::id() || r == std::this_thread::get_id();
+    return s.renderer.load(std::memory_order_acquire) == std::this_thread::get_id();
 }
 
 // A batch of changes in engine units: at once on the rendering thread (after

@@ -10,9 +10,10 @@
 //
 // Threads: one thread renders at a time (the audio thread). A change made on
 // the thread that renders acts at once; a change made on another thread (the
-// panel, a file load) goes into a lock-free queue that the rendering thread
-// applies whole at the start of the next block it renders, so that a block
-// never hears half of a change. Nothing in `render` allocates, locks or waits.
+// panel, a file load), or before any thread has rendered, goes into a
+// lock-free queue that the rendering thread applies whole at the start of the
+// next block it renders, so that a block never hears half of a change.
+// Nothing in `render` allocates, locks or waits.
 #pragma once
 
 #include <cstdint>
@@ -96,8 +97,9 @@ public:
 
     // A parameter by number (engine/params.h), in the units of its kind:
     // clamped to its range (see clamp_param). On the thread that renders it
-    // acts at once; on another thread it waits for the next block. Neither
-    // allocates or waits for the audio thread.
+    // acts at once; on another thread, or before any thread has rendered, it
+    // waits for the next block. Neither allocates or waits for the audio
+    // thread.
     void set(int param, double value);
     // Several parameters at once, each as `set` takes it: a block hears all
     // of them or none.
