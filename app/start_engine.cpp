@@ -8,9 +8,12 @@ bool start_engine(synth_engine& engine, instrument_files& files, const int setti
         if (files.path[n].empty()) continue;
         files.loaded[n] = load_instrument_file(files.path[n], error);
         if (!files.loaded[n]) return false;
-        apply_record(*files.loaded[n], n == 0 ? engine.i1 : engine.i2);
+        engine.load(n + 1, *files.loaded[n]);
     }
+    param_change settings[KINDS];
+    int count = 0;
     for (int kind = 0; kind < KINDS; ++kind)
-        if (given[kind]) engine.set(param_id(0, kind), setting[kind]);
+        if (given[kind]) settings[count++] = {param_id(0, kind), double(setting[kind])};
+    engine.set(std::span<const param_change>(settings, size_t(count)));
     return true;
 }

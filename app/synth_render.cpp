@@ -189,13 +189,14 @@ int main(int argc, char** argv) {
     std::string error;
     auto events = read_midi_file(o.input, o.rate, &error);
     if (!events) fail(error);
-    const std::vector<midi_event> played = on_channel(*events, o.setting[K_CHANNEL]);
+    // Every message goes to the engine, whose routing takes the channel's.
+    const std::vector<midi_event>& played = *events;
 
     synth_engine engine(float(o.rate));
     instrument_files files{{o.i1, o.i2}, {}};
     bool given[KINDS];
     for (int kind = 0; kind < KINDS; ++kind)
-        given[kind] = has_option(kind) && kind != K_CHANNEL; // the messages played are on channel 1 now
+        given[kind] = has_option(kind);
     if (!start_engine(engine, files, o.setting, given, &error)) fail(error);
 
     for (int sig : {SIGINT, SIGTERM, SIGHUP}) std::signal(sig, on_signal);
@@ -203,7 +204,10 @@ int main(int argc, char** argv) {
     if (!open_output(o, out, &error)) fail(error);
     unfinished = &out;
 
-    const int64_t last_event = played.empty() ? 0 : played.back().sample;
+    // The output runs to the last message the engine listens to, then its tail.
+    int64_t last_event = 0;
+    for (const midi_event& e : played)
+        if (engine.on_its_channel(e.message)) last_event = e.sample;
     if (last_event > MAX_SAMPLES) fail(o.input + ": lasts longer than a WAV file can hold");
     const int64_t tail = std::llround(o.tail * o.rate);
     progress shown(!o.quiet && isatty(2), last_event, o.rate);
@@ -234,7 +238,7 @@ int main(int argc, char** argv) {
     // After the last event: until no voice is active, at most the tail.
     for (int64_t left = std::min(tail, MAX_SAMPLES - pos); left > 0;) {
         const int n = int(std::min<int64_t>(1024, left));
-        const int got = engine.render_until_silent(buf, n);
+        const int got = render_while_sounding(engine, buf, n);
         if (!out.write(buf, size_t(got), &error)) fail(error);
         pos += got;
         left -= got;

@@ -31,22 +31,25 @@ struct load {
 
 void set_up(synth_engine& e, const load& c) {
     e.reset();
-    for (instrument* in : {&e.i1, &e.i2}) {
+    std::vector<param_change> values;
+    for (int n = 1; n <= 2; ++n)
         for (int k = 0; k < OSCILLATORS; ++k) {
             bool on = k < c.oscillators;
-            in->at(K_VOL, k) = on ? 0.1 : 0.0;
-            in->at(K_FRQ, k) = on ? k : 0;
-            in->at(K_WAV, k) = c.wave >= 0 ? c.wave : k % 3;
-            in->at(K_VIB, k) = on ? 0.3 : 0.0;
+            values.push_back({param_id(n, K_VOL, k), on ? 0.1 : 0.0});
+            values.push_back({param_id(n, K_FRQ, k), on ? double(k) : 0.0});
+            values.push_back({param_id(n, K_WAV, k), double(c.wave >= 0 ? c.wave : k % 3)});
+            values.push_back({param_id(n, K_VIB, k), on ? 0.3 : 0.0});
         }
-        compute_oscsteps(*in);
-    }
+    e.set(values);
+    std::vector<block_event> keys;
     for (int mode : {0, 1}) { // the same keys on instrument 1, then on instrument 2
-        e.multimode = mode;
+        e.set(param_id(0, K_MODE), mode);
+        keys.clear();
         if (c.notes == 100)
-            for (int n = 0; n < 100; ++n) e.midi(short_message(0x90, n, 127));
+            for (int n = 0; n < 100; ++n) keys.push_back({0, short_message(0x90, n, 127)});
         else
-            for (int n : {48, 52, 55, 59, 62, 65, 69, 72}) e.midi(short_message(0x90, n, 127));
+            for (int n : {48, 52, 55, 59, 62, 65, 69, 72}) keys.push_back({0, short_message(0x90, n, 127)});
+        e.render(static_cast<int16_t*>(nullptr), 0, keys);
     }
 }
 

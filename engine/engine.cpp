@@ -1,11 +1,14 @@
 #include "engine/engine.h"
 #include "engine/cosine.h"
+#include "engine/engine_state.h"
 #include "engine/exact_pow.h"
+#include "engine/reference.h"
 #include "engine/osc_kernels.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <thread>
 #include <type_traits>
 #include <utility>
 
@@ -59,143 +62,271 @@ void note_starts::clear() noexcept {
 const double (&hertz)[NOTES] = notes.hz;
 
 
-namespace {
-
-shared<int>* global_field(synth_engine& e, int kind) {
-    switch (kind) {
-    case K_MODE: return &e.multimode;
-    case K_SPLITKEY: return &e.splitkey;
-    case K_FADE1: return &e.fade1;
-    case K_FADE2: return &e.fade2;
-    case K_TRANSPOSE: return &e.transpose;
-    case K_CHANNEL: return &e.channel;
-    case K_BEND_RANGE: return &e.bend_range;
-    case K_CONTROLLERS: return &e.controllers;
-    default: return nullptr;
-    }
+bool change_queue::push(const param_change* changes, int n) noexcept {
+    const uint32_t tail = tail_.load(std::memory_order_relaxed);
+    const uint32_t head = head_.load(std::memory_order_acquire);
+    if (n < 0 || tail - head + uint32_t(n) > SIZE) return false;
+    for (int k = 0; k < n; ++k) ring_[(tail + uint32_t(k)) % SIZE] = changes[k];
+    tail_.store(tail + uint32_t(n), std::memory_order_release);
+    return true;
 }
 
-} // namespace
-
-double instrument_value(const instrument& in, int kind, int k) { return in.at(kind, k); }
-
-void set_instrument_value(instrument& in, int kind, int k, double v) {
-    in.at(kind, k) = param_kinds[kind].integer ? std::trunc(v) : v;
-}
-
-void instrument_defaults(instrument& in, int n) {
+void instrument_defaults(engine_state& s, int n) {
+    instrument& in = s.in(n);
     for (int k = 0; k < OSCILLATORS; ++k) in.phase[k] = 0.0;
     for (int id = param_id(n, 0); id < param_id(n, 0) + INSTRUMENT_PARAMS; ++id) {
         const param_ref r = param_at(id);
-        set_instrument_value(in, r.kind, r.oscillator, engine_value(r.kind, param_start(id)));
+        s.value[id] = engine_value(r.kind, param_start(id));
+        s.told[id] = s.value[id];
     }
-    for (int n = 0; n < NOTES; ++n) {
-        in.envpos[n] = 0;
-        in.velocity[n] = 0;
-        in.fadecount[n] = 0;
+    for (int note = 0; note < NOTES; ++note) {
+        in.envpos[note] = 0;
+        in.velocity[note] = 0;
+        in.fadecount[note] = 0;
     }
     in.starts.clear();
     in.hush = false;
     compute_oscsteps(in);
 }
 
-synth_engine::synth_engine(float r) : rate(r), scratch_(new_render_scratch()) {
-    i1.rate = i2.rate = rate;
+void engine_state::store(const param_change& c, bool pitch_moved[2]) {
+    const param_ref r = param_at(c.param);
+    value[c.param] = param_kinds[r.kind].integer ? std::trunc(c.value) : c.value;
+    if (r.kind == K_FRQ) pitch_moved[r.instrument - 1] = true;
+}
+
+void engine_state::steps_after(const bool pitch_moved[2]) {
+    for (int n = 1; n <= 2; ++n)
+        if (pitch_moved[n - 1]) compute_oscsteps(in(n));
+}
+
+void engine_state::take_changes() {
+    bool pitch_moved[2] = {false, false};
+    changes.take([&](const param_change& c) { store(c, pitch_moved); });
+    // The queue was full: every value as last set, unless a batch is being
+    // written (or was, while they were read): then at the next block.
+    if (resync.load(std::memory_order_relaxed) && resync.exchange(false, std::memory_order_acquire)) {
+        double all[PARAM_COUNT];
+        const uint32_t count = told_count.load(std::memory_order_acquire);
+        for (int id = 0; id < PARAM_COUNT; ++id) all[id] = told[id];
+        std::atomic_thread_fence(std::memory_order_acquire);
+        if ((count & 1) == 0 && told_count.load(std::memory_order_relaxed) == count)
+            for (int id = 0; id < PARAM_COUNT; ++id) store({id, all[id]}, pitch_moved);
+        else
+            resync.store(true, std::memory_order_relaxed);
+    }
+    steps_after(pitch_moved);
+}
+
+synth_engine::synth_engine(float r) : state_(new engine_state()) {
+    static_assert(std::atomic<std::thread::id>::is_always_lock_free);
+    engine_state& s = *state_;
+    s.scratch = new_render_scratch();
+    s.i1.values = s.value + param_id(1, 0);
+    s.i2.values = s.value + param_id(2, 0);
+    s.rate = s.i1.rate = s.i2.rate = r;
     reset();
 }
-synth_engine::~synth_engine() { delete_render_scratch(scratch_); }
+
+synth_engine::~synth_engine() {
+    delete_render_scratch(state_->scratch);
+    delete state_;
+}
+
+engine_state& reference_state(synth_engine& engine) { return *engine.state_; }
 
 namespace {
 
+void render_out(engine_state& s, int16_t* out, int n) { render_samples(s, out, n); }
+
+void render_out(engine_state& s, float* out, int n) {
+    int16_t samples[64];
+    for (int done = 0; done < n;) {
+        const int m = n - done < 64 ? n - done : 64;
+        render_samples(s, samples, m);
+        for (int k = 0; k < m; ++k) out[done + k] = float(samples[k]) / 32768.0f;
+        done += m;
+    }
+}
+
 template <class Sample>
-void render_block(synth_engine& e, Sample* out, int n, std::span<const block_event> events) {
+void render_block(engine_state& s, Sample* out, int n, std::span<const block_event> events) {
     int done = 0;
     for (const block_event& ev : events) {
         const int at = ev.frame < uint32_t(n) ? std::max(int(ev.frame), done) : n;
-        if (at > done) e.render(out + done, at - done);
+        if (at > done) render_out(s, out + done, at - done);
         done = at;
-        e.midi(ev.message);
+        s.midi(ev.message);
     }
-    if (n > done) e.render(out + done, n - done);
+    if (n > done) render_out(s, out + done, n - done);
+}
+
+// The rendering thread: this one from now on; what other threads queued
+// acts first.
+void enter(engine_state& s) {
+    const std::thread::id me = std::this_thread::get_id();
+    if (s.renderer.load(std::memory_order_relaxed) != me) s.renderer.store(me, std::memory_order_release);
+    s.take_changes();
+}
+
+// Whether a change from the calling thread acts at once: on the thread that
+// renders. Before any thread has, a change waits for the first block too.
+bool at_once(const engine_state& s) {
+    return s.renderer.load(std::memory_order_acquire) == std::this_thread::get_id();
+}
+
+// A batch of changes in engine units: at once on the rendering thread (after
+// what other threads queued before it), else queued whole; a batch that finds
+// the queue full is taken from `told` instead. Never waits for the audio
+// thread.
+void change(engine_state& s, const param_change* c, int n) {
+    if (at_once(s)) {
+        for (int k = 0; k < n; ++k) s.told[c[k].param] = c[k].value;
+        s.take_changes();
+        bool pitch_moved[2] = {false, false};
+        for (int k = 0; k < n; ++k) s.store(c[k], pitch_moved);
+        s.steps_after(pitch_moved);
+        return;
+    }
+    while (s.producing.exchange(true, std::memory_order_acquire)) std::this_thread::yield();
+    const uint32_t count = s.told_count.load(std::memory_order_relaxed);
+    s.told_count.store(count + 1, std::memory_order_relaxed);
+    std::atomic_thread_fence(std::memory_order_release);
+    for (int k = 0; k < n; ++k) s.told[c[k].param] = c[k].value;
+    s.told_count.store(count + 2, std::memory_order_release);
+    if (!s.changes.push(c, n)) s.resync.store(true, std::memory_order_release);
+    s.producing.store(false, std::memory_order_release);
 }
 
 } // namespace
 
-void synth_engine::render(float* out, int n, std::span<const block_event> events) {
-    render_block(*this, out, n, events);
+bool synth_engine::render(float* out, int n, std::span<const block_event> events) {
+    enter(*state_);
+    render_block(*state_, out, n, events);
+    return state_->sounding();
 }
 
-void synth_engine::render(int16_t* out, int n, std::span<const block_event> events) {
-    render_block(*this, out, n, events);
+bool synth_engine::render(int16_t* out, int n, std::span<const block_event> events) {
+    enter(*state_);
+    render_block(*state_, out, n, events);
+    return state_->sounding();
 }
 
-double synth_engine::bend_factor() const {
+int render_while_sounding(synth_engine& engine, int16_t* out, int n) {
+    if (n <= 0 || !engine.render(out, 0)) return 0;
+    int done = 0;
+    while (done < n)
+        if (!engine.render(out + done++, 1)) break;
+    return done;
+}
+
+double engine_state::bend_factor() const {
+    const double controllers = setting(K_CONTROLLERS), bend_range = setting(K_BEND_RANGE);
     const int b = bend;
     if (b == 8192 || !controllers) return 1.0;
     return exact_exp2(double(b - 8192) / 8192.0 * double(bend_range) / 12.0);
 }
 
 void synth_engine::set_rate(float r) {
-    rate = i1.rate = i2.rate = r;
-    compute_oscsteps(i1);
-    compute_oscsteps(i2);
+    engine_state& s = *state_;
+    s.rate = s.i1.rate = s.i2.rate = r;
+    compute_oscsteps(s.i1);
+    compute_oscsteps(s.i2);
 }
+
+float synth_engine::rate() const { return state_->rate; }
 
 void synth_engine::set_timeline_frame(int64_t frame) {
     // The renderer adds this step every sample and takes a cycle off when the
     // phase reaches one. Here: frame * step, the product exactly (the error
     // of the rounded product kept apart), less its whole cycles.
-    const double step = CYCLE / (double(rate) / 5.0);
+    const double step = CYCLE / (double(state_->rate) / 5.0);
     const double f = double(frame < 0 ? 0 : frame);
     const double product = f * step;
     const double error = product_error(f, step);
     double phase = std::fmod(product, CYCLE) + error;
     if (phase < 0.0) phase += CYCLE;
     if (phase >= CYCLE) phase -= CYCLE;
-    oscvibrato = phase;
+    state_->oscvibrato = phase;
 }
 
 void synth_engine::reset() {
-    instrument_defaults(i1, 1);
-    instrument_defaults(i2, 2);
-    for (auto& k : noteon) k = 0;
-    for (auto& s : sustained) s = false;
-    bend = 8192;
-    pedal = false;
-    for (int kind = OSCILLATOR_KINDS + ENVELOPE_KINDS; kind < KINDS; ++kind)
-        *global_field(*this, kind) = int(param_kinds[kind].start[0]);
-    oscvibrato = 0.0;
-    rng = 1;
-}
-
-void synth_engine::store(int id, double v) {
-    const param_ref r = param_at(id);
-    if (r.instrument == 0) {
-        *global_field(*this, r.kind) = int(v);
-        return;
+    engine_state& s = *state_;
+    s.changes.clear();
+    s.resync.store(false, std::memory_order_relaxed);
+    s.renderer.store(std::thread::id(), std::memory_order_release);
+    instrument_defaults(s, 1);
+    instrument_defaults(s, 2);
+    for (int& k : s.noteon) k = 0;
+    for (bool& b : s.sustained) b = false;
+    s.bend = 8192;
+    s.pedal = false;
+    for (int kind = INSTRUMENT_KINDS; kind < KINDS; ++kind) {
+        const int id = param_id(0, kind);
+        s.value[id] = param_start(id);
+        s.told[id] = s.value[id];
     }
-    instrument& in = r.instrument == 1 ? i1 : i2;
-    set_instrument_value(in, r.kind, r.oscillator, v);
-    if (r.kind == K_FRQ) compute_oscsteps(in);
+    s.oscvibrato = 0.0;
+    s.rng = 1;
 }
 
 void synth_engine::set(int id, double value) {
     if (id < 0 || id >= PARAM_COUNT) return;
     const int kind = param_at(id).kind;
-    store(id, engine_value(kind, clamp_param(kind, value)));
+    const param_change c{id, engine_value(kind, clamp_param(kind, value))};
+    change(*state_, &c, 1);
 }
 
-void synth_engine::set_from_slider(int id, int position) {
-    if (id < 0 || id >= PARAM_COUNT) return;
-    const int kind = param_at(id).kind;
-    store(id, engine_value(kind, slider_value(kind, position)));
+void synth_engine::set(std::span<const param_change> changes) {
+    // The last value of each parameter, in engine units: a batch of any
+    // length fits the queue.
+    param_change batch[PARAM_COUNT];
+    int where[PARAM_COUNT];
+    int n = 0;
+    for (int& w : where) w = -1;
+    for (const param_change& c : changes) {
+        if (c.param < 0 || c.param >= PARAM_COUNT) continue;
+        const int kind = param_at(c.param).kind;
+        const param_change v{c.param, engine_value(kind, clamp_param(kind, c.value))};
+        if (where[c.param] < 0) where[c.param] = n++;
+        batch[where[c.param]] = v;
+    }
+    change(*state_, batch, n);
+}
+
+void synth_engine::load(int n, const instrument_record& r) {
+    if (n != 1 && n != 2) return;
+    param_change batch[INSTRUMENT_PARAMS];
+    for (int i = 0; i < INSTRUMENT_PARAMS; ++i) {
+        const param_ref p = param_at(i);
+        batch[i] = {param_id(n, p.kind, p.oscillator), record_engine_value(p.kind, r.at(p.kind, p.oscillator))};
+    }
+    change(*state_, batch, INSTRUMENT_PARAMS);
 }
 
 double synth_engine::get(int id) const {
     if (id < 0 || id >= PARAM_COUNT) return 0.0;
-    const param_ref r = param_at(id);
-    if (r.instrument == 0) return *global_field(const_cast<synth_engine&>(*this), r.kind);
-    return table_value(r.kind, instrument_value(r.instrument == 1 ? i1 : i2, r.kind, r.oscillator));
+    return table_value(param_at(id).kind, state_->told[id]);
+}
+
+instrument_record synth_engine::record(int n) const {
+    instrument_record r{};
+    if (n != 1 && n != 2) return r;
+    for (int i = 0; i < INSTRUMENT_PARAMS; ++i) {
+        const param_ref p = param_at(i);
+        r.at(p.kind, p.oscillator) = record_word(p.kind, state_->told[param_id(n, p.kind, p.oscillator)]);
+    }
+    return r;
+}
+
+bool engine_state::sounding() const {
+    for (const instrument* in : {&i1, &i2}) {
+        if (in->starts.any_pending()) return true;
+        if (in->hush.load(std::memory_order_relaxed)) continue;
+        for (int note = 0; note < RENDERED_NOTES; ++note)
+            if (in->velocity[note] != 0) return true;
+    }
+    return false;
 }
 
 void compute_oscsteps(instrument& in) {

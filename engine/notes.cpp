@@ -1,6 +1,6 @@
 #include "engine/notes.h"
 
-#include "engine/engine.h"
+#include "engine/engine_state.h"
 
 int note_level(int velocity) { return velocity * velocity / 128; }
 
@@ -18,12 +18,12 @@ namespace {
 void start(instrument& in, int note, int level) { in.starts.post(note, level, int(in.at(K_FADELEN))); }
 
 // A key goes up: released now, or held by the sustain pedal until it rises.
-void key_up(synth_engine& e, int note) {
+void key_up(engine_state& e, int note) {
     if (e.pedal && e.noteon[note] != 0) e.sustained[note] = true;
     else e.noteon[note] = 0;
 }
 
-void pedal_up(synth_engine& e) {
+void pedal_up(engine_state& e) {
     e.pedal = false;
     for (int note = 0; note < MIDI_NOTES; ++note)
         if (e.sustained[note]) {
@@ -34,7 +34,7 @@ void pedal_up(synth_engine& e) {
 
 // Sustain pedal, all sound off, reset all controllers, all notes off; other
 // controllers (volume, pan, banks...) change nothing.
-void controller(synth_engine& e, int number, int value) {
+void controller(engine_state& e, int number, int value) {
     switch (number) {
     case 64:
         if (value >= 64) e.pedal = true;
@@ -60,16 +60,27 @@ void controller(synth_engine& e, int number, int value) {
 
 } // namespace
 
-void synth_engine::midi(unsigned long message) {
-    synth_engine& e = *this;
+namespace {
+
+bool on_channel(unsigned long message, int channel) {
+    return channel == 0 || int(message & 0x0F) == channel - 1;
+}
+
+} // namespace
+
+bool synth_engine::on_its_channel(unsigned long message) const {
+    return on_channel(message, int(state_->told[param_id(0, K_CHANNEL)].load()));
+}
+
+void engine_state::midi(unsigned long message) {
+    engine_state& e = *this;
     const int status = int(message & 0xFF);
     const int note = int((message >> 8) & 0xFF);
     const int vel = int((message >> 16) & 0xFF);
     if (note > 127 || vel > 127) return; // not a valid data byte
 
-    const int ch = e.channel;
-    if (ch != 0 && (status & 0x0F) != ch - 1) return;
-    const bool controllers = e.controllers != 0;
+    if (!on_channel(message, int(e.setting(K_CHANNEL)))) return;
+    const bool controllers = e.setting(K_CONTROLLERS) != 0;
     if (!controllers && e.pedal) pedal_up(e); // switched off with the pedal down
     switch (status & 0xF0) {
     case 0x80: // a note-off releases the key like a note-on with velocity 0
@@ -97,7 +108,8 @@ void synth_engine::midi(unsigned long message) {
     if (L == 0) return;
 
     instrument &i1 = e.i1, &i2 = e.i2;
-    const int mode = e.multimode, split = e.splitkey, lo = e.fade1, hi = e.fade2;
+    const int mode = int(e.setting(K_MODE)), split = int(e.setting(K_SPLITKEY)), lo = int(e.setting(K_FADE1)),
+              hi = int(e.setting(K_FADE2));
     switch (layering(mode)) {
     case layering::instr1: start(i1, note, L); break;
     case layering::instr2: start(i2, note, L); break;

@@ -3,7 +3,7 @@
 
 #include "engine/midi_message.h"
 
-// Note routing (synth_engine::midi): note-on and note-off messages of the
+// Note routing (engine_state::midi, the door's MIDI messages): note-on and note-off messages of the
 // engine's channel start and release voices as the layering mode decides;
 // the sustain pedal, pitch bend and the panic messages act when the engine's
 // `controllers` setting is on; everything else is ignored. No allocation,

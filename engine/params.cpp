@@ -1,4 +1,5 @@
 #include "engine/params.h"
+#include "engine/record.h"
 
 #include <cmath>
 #include <cstdio>
@@ -100,4 +101,20 @@ double clamp_param(int kind, double value) {
     if (k.integer) return std::nearbyint(v);
     if (k.file_scale > 1) return std::nearbyint(v * k.file_scale) / k.file_scale;
     return v;
+}
+
+int32_t thousandths(double level) {
+    double v = level * 1000.0;
+    if (!(v == v)) return 0;
+    if (v >= 2147483647.0) return INT32_MAX;
+    if (v <= -2147483648.0) return INT32_MIN;
+    return int32_t(v);
+}
+
+double record_engine_value(int kind, int32_t v) {
+    return param_kinds[kind].file_scale == 1000 ? v / 1000.0 : double(v);
+}
+
+int32_t record_word(int kind, double v) {
+    return param_kinds[kind].file_scale == 1000 ? thousandths(v) : int32_t(v);
 }

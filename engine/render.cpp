@@ -1,4 +1,4 @@
-// The shipped renderer: synth_engine's render calls, and render_normal.
+// The shipped renderer: the samples of the engine's door, and render_normal.
 //
 // It computes what the sample-by-sample algorithm computes, organised for
 // speed. It works in blocks of up to 64 samples: per block it
@@ -10,18 +10,19 @@
 // sample-by-sample order: per sample instrument 1 before instrument 2, per
 // instrument voice by voice, per voice oscillator by oscillator.
 //
-// A block sees the settings and key states as they stood at its start; when
-// the caller hands over note messages and parameter changes between calls (as
-// the offline renderer and the tests do) the result is that of reading them
-// every sample. Audio thread only: each engine has its own scratch space
-// (below), and nothing is allocated, locked or waited for.
+// A block sees the settings and key states as they stood at its start; the
+// door hands over note messages between blocks, so the result is that of
+// reading them every sample. Audio thread only: each engine has its own
+// scratch space (below), and nothing is allocated, locked or waited for.
 #include <cmath>
 #include <cstring>
 #include <emmintrin.h>
 
 #include "engine/cosine.h"
 #include "engine/engine.h"
+#include "engine/engine_state.h"
 #include "engine/osc_kernels.h"
+#include "engine/reference.h"
 
 namespace {
 
@@ -177,7 +178,7 @@ void voices_on(const instrument& I, uint64_t on[2]) {
 
 // Takes the posted starts, reads the parameters and runs the envelopes and
 // the time base of one instrument through n samples.
-void prepare(const synth_engine& S, instrument& I, block& B, int n) {
+void prepare(const engine_state& S, instrument& I, block& B, int n) {
     if (I.hush.load(std::memory_order_relaxed) && I.hush.exchange(false, std::memory_order_relaxed))
         for (int note = 0; note < NOTES; ++note) I.velocity[note] = 0;
     I.starts.take([&](int note, int level, int fadelen) {
@@ -190,7 +191,7 @@ void prepare(const synth_engine& S, instrument& I, block& B, int n) {
     auto length = [&](int kind) { return length_at_rate(int(I.at(kind)), r); };
     const envelope E{usable_length(length(K_ATTACKLEN)), usable_length(length(K_DECAYLEN)),
                      usable_length(length(K_RELEASELEN)), I.at(K_ATTACK), I.at(K_DECAY), length(K_FADELEN)};
-    const int tr = S.transpose;
+    const int tr = int(S.setting(K_TRANSPOSE));
     const int np = padded(n);
     B.n = n;
     B.visited = 0;
@@ -361,11 +362,13 @@ void mix_to_samples(const double* a, const double* b, int16_t* out, int n) {
     }
 }
 
-double render_normal(synth_engine& S, instrument* in) {
-    render_scratch& R = S.scratch();
+double render_normal(synth_engine& engine, int n) {
+    engine_state& S = reference_state(engine);
+    S.take_changes();
+    render_scratch& R = *S.scratch;
     block& B = R.blocks[0];
     R.vibcos[0] = portable_cos(S.oscvibrato);
-    prepare(S, *in, B, 1);
+    prepare(S, S.in(n), B, 1);
     if (B.noises) sum_levels(B);
     add_noise(R, S.rng, B, 0);
     add_oscillators(R.vibcos, B);
@@ -384,12 +387,10 @@ bool silent(const instrument& I) {
     return (on[0] | on[1]) == 0;
 }
 
-// Renders n <= BLOCK samples of both instruments into out. Returns how many
-// of them had an active voice in either instrument: after the last of those,
-// no voice is active (unless it is the block's last sample).
-int render_both(synth_engine& S, int16_t* out, int n, double* vibrato_after) {
+// Renders n <= BLOCK samples of both instruments into out.
+void render_both(engine_state& S, int16_t* out, int n, double* vibrato_after) {
     const double vstep = CYCLE / (double(S.rate) / 5.0);
-    render_scratch& R = S.scratch();
+    render_scratch& R = *S.scratch;
     block& B1 = R.blocks[0];
     block& B2 = R.blocks[1];
     // Nothing sounds and nothing is about to: only the vibrato phase moves
@@ -404,7 +405,7 @@ int render_both(synth_engine& S, int16_t* out, int n, double* vibrato_after) {
         }
         for (instrument* in : {&S.i1, &S.i2})
             for (double& p : in->phase) p = 0.0;
-        return 0;
+        return;
     }
     // The vibrato phase of each sample, and its cosine.
     alignas(64) double angle[BLOCK];
@@ -430,46 +431,18 @@ int render_both(synth_engine& S, int16_t* out, int n, double* vibrato_after) {
     add_oscillators(R.vibcos, B1);
     add_oscillators(R.vibcos, B2);
     mix_to_samples(B1.out, B2.out, out, n);
-    return B1.visited > B2.visited ? B1.visited : B2.visited;
 }
 
 } // namespace
 
-void synth_engine::render(int16_t* out, int n) {
+void render_samples(engine_state& S, int16_t* out, int n) {
     double vibrato_after[BLOCK];
     for (int done = 0; done < n;) {
         const int m = n - done < BLOCK ? n - done : BLOCK;
-        render_both(*this, out + done, m, vibrato_after);
-        oscvibrato = vibrato_after[m - 1];
+        render_both(S, out + done, m, vibrato_after);
+        S.oscvibrato = vibrato_after[m - 1];
         done += m;
     }
-}
-
-void synth_engine::render(float* out, int n) {
-    int16_t samples[BLOCK];
-    for (int done = 0; done < n;) {
-        const int m = n - done < BLOCK ? n - done : BLOCK;
-        render(samples, m);
-        for (int s = 0; s < m; ++s) out[done + s] = float(samples[s]) / 32768.0f;
-        done += m;
-    }
-}
-
-int synth_engine::render_until_silent(int16_t* out, int n) {
-    double vibrato_after[BLOCK];
-    for (int done = 0; done < n;) {
-        const int m = n - done < BLOCK ? n - done : BLOCK;
-        const int active = render_both(*this, out + done, m, vibrato_after);
-        if (active < m) {
-            // Silent from here on: the state after the last active sample is
-            // that of any later sample, but for the vibrato phase.
-            if (active > 0) oscvibrato = vibrato_after[active - 1];
-            return done + active;
-        }
-        oscvibrato = vibrato_after[m - 1];
-        done += m;
-    }
-    return n;
 }
 
 

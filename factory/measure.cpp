@@ -40,22 +40,20 @@ double dbfs(double magnitude) {
 std::vector<int16_t> play(const instrument_record& r, const std::vector<int>& notes, int velocity,
                           int max_samples) {
     synth_engine engine;
-    apply_record(r, engine.i1);
-    for (int n : notes) engine.midi(short_message(0x90, n, velocity));
+    engine.load(1, r);
+    std::vector<block_event> keys;
+    for (int n : notes) keys.push_back({0, short_message(0x90, n, velocity)});
     std::vector<int16_t> out(size_t(max_samples), 0);
+    const int held = std::min(HELD_SAMPLES, max_samples);
     int pos = 0;
-    while (pos < std::min(HELD_SAMPLES, max_samples)) {
-        const int n = std::min(1024, std::min(HELD_SAMPLES, max_samples) - pos);
-        engine.render(out.data() + pos, n);
+    for (bool first = true; pos < held; first = false) {
+        const int n = std::min(1024, held - pos);
+        engine.render(out.data() + pos, n, first ? std::span<const block_event>(keys) : std::span<const block_event>());
         pos += n;
     }
-    for (int n : notes) engine.midi(short_message(0x80, n, 0));
-    while (pos < max_samples) {
-        const int n = std::min(1024, max_samples - pos);
-        const int got = engine.render_until_silent(out.data() + pos, n);
-        pos += got;
-        if (got < n) break;
-    }
+    for (block_event& k : keys) k.message = short_message(0x80, int((k.message >> 8) & 0x7F), 0);
+    engine.render(out.data() + pos, 0, keys);
+    pos += render_while_sounding(engine, out.data() + pos, max_samples - pos);
     out.resize(size_t(pos));
     return out;
 }

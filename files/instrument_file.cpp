@@ -6,7 +6,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "engine/engine.h"
 #include "files/replacement_file.h"
 
 namespace {
@@ -30,14 +29,6 @@ std::string describe(const std::string& what, const std::string& path, int err) 
 
 } // namespace
 
-int32_t thousandths(double level) {
-    double v = level * 1000.0;
-    if (!(v == v)) return 0;
-    if (v >= 2147483647.0) return INT32_MAX;
-    if (v <= -2147483648.0) return INT32_MIN;
-    return int32_t(v);
-}
-
 namespace {
 
 constexpr int WORDS = INSTRUMENT_FILE_SIZE / 4;
@@ -53,15 +44,6 @@ template <class F> void each_stored(F&& f) {
 }
 
 } // namespace
-
-instrument_record record_of(const instrument& in) {
-    instrument_record r{};
-    each_stored([&](int kind, int k) {
-        const double v = instrument_value(in, kind, k);
-        r.at(kind, k) = param_kinds[kind].file_scale == 1000 ? thousandths(v) : int32_t(v);
-    });
-    return r;
-}
 
 void encode_record(const instrument_record& r, uint8_t out[INSTRUMENT_FILE_SIZE]) {
     int32_t words[WORDS];
@@ -80,23 +62,15 @@ instrument_record decode_record(const uint8_t in[INSTRUMENT_FILE_SIZE]) {
     return r;
 }
 
-void apply_record(const instrument_record& r, instrument& in) {
-    each_stored([&](int kind, int k) {
-        const int32_t v = r.at(kind, k);
-        set_instrument_value(in, kind, k, param_kinds[kind].file_scale == 1000 ? v / 1000.0 : double(v));
-    });
-    compute_oscsteps(in);
-}
-
 instrument_record slider_positions(const instrument_record& r) {
     instrument_record p{};
     each_stored([&](int kind, int k) { p.at(kind, k) = slider_position(kind, r.at(kind, k)); });
     return p;
 }
 
-bool save_instrument_file(const std::string& path, const instrument& in, std::string* error) {
+bool save_instrument_file(const std::string& path, const instrument_record& r, std::string* error) {
     uint8_t bytes[INSTRUMENT_FILE_SIZE];
-    encode_record(record_of(in), bytes);
+    encode_record(r, bytes);
 
     replacement_file out;
     int err = 0;

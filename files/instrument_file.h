@@ -11,43 +11,24 @@
 #include <string>
 
 #include "engine/params.h"
-
-struct instrument;
+#include "engine/record.h"
 
 constexpr std::size_t INSTRUMENT_FILE_SIZE = 192;
 
-// The values exactly as a file holds them (levels in thousandths), by kind
-// (engine/params.h) as an instrument holds them: an envelope kind's value at
-// oscillator 0. The same shape also carries the slider position of each
-// value (slider_positions).
-struct instrument_record {
-    int32_t value[INSTRUMENT_KINDS][10];
-    int32_t& at(int kind, int oscillator = 0) { return value[kind][oscillator]; }
-    int32_t at(int kind, int oscillator = 0) const { return value[kind][oscillator]; }
-};
-
-// A level in thousandths, truncated toward zero (saturating at the int range).
-int32_t thousandths(double level);
-
-instrument_record record_of(const instrument& in);
 void encode_record(const instrument_record& r, uint8_t out[INSTRUMENT_FILE_SIZE]);
 instrument_record decode_record(const uint8_t in[INSTRUMENT_FILE_SIZE]);
-
-// Stores a record into an instrument (levels as v / 1000.0) and recomputes its
-// phase steps. Voice state and phases are left alone.
-void apply_record(const instrument_record& r, instrument& in);
 
 // The slider position each stored value gives (the inverse of the slider
 // conversions). Positions are not limited to a slider's range.
 instrument_record slider_positions(const instrument_record& r);
 
-// Writes the instrument to path through a temporary file in the same folder,
+// Writes the record to path through a temporary file in the same folder,
 // renamed over the target only once all 192 bytes are written (see
 // replacement_file: a symbolic link is followed, and a writable file in a
 // folder without write permission is written in place). A new file gets the
 // permission bits 0600, a replaced one keeps its own. On failure the target
 // is untouched and error says what went wrong.
-bool save_instrument_file(const std::string& path, const instrument& in, std::string* error);
+bool save_instrument_file(const std::string& path, const instrument_record& r, std::string* error);
 
 // Reads a file that must be exactly 192 bytes long. On failure nothing is
 // returned and error says why.

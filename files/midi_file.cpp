@@ -257,11 +257,3 @@ std::optional<std::vector<midi_event>> read_midi_file(const std::string& path, i
     return events;
 }
 
-std::vector<midi_event> on_channel(const std::vector<midi_event>& events, int channel) {
-    std::vector<midi_event> out;
-    for (const midi_event& e : events) {
-        if (channel != 0 && int(e.message & 0x0F) != channel - 1) continue;
-        out.push_back({e.sample, e.message & ~uint32_t(0x0F)});
-    }
-    return out;
-}

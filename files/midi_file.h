@@ -28,10 +28,6 @@ std::optional<std::vector<midi_event>> read_midi_file(const std::string& path, i
 std::optional<std::vector<midi_event>> read_midi_data(const uint8_t* data, size_t size, int rate,
                                                       std::string* error);
 
-// The messages on one MIDI channel (1-16) with their channel set to 1, or with
-// channel 0 every channel's messages as channel 1.
-std::vector<midi_event> on_channel(const std::vector<midi_event>& events, int channel);
-
 // The sample of a time given as a sum of pulses times microseconds per quarter
 // note, in a file of ppqn pulses per quarter note: floor(us_pulses * rate /
 // (ppqn * 1000000)), exact for every value a file can give.

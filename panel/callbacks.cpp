@@ -8,9 +8,9 @@
 namespace {
 
 // One definition for every slider: the table's conversion of the position,
-// written into the slider's engine.
+// handed to the slider's engine through its door.
 template <int ID> int set(void* engine, int p) {
-    if (engine) static_cast<synth_engine*>(engine)->set_from_slider(ID, p);
+    if (engine) static_cast<synth_engine*>(engine)->set(ID, slider_value(param_at(ID).kind, p));
     return 0;
 }
 

@@ -56,13 +56,13 @@ void save2(synth_engine& e) { save_with_selector(e, 2, "Save Instrument 2"); }
 void load2(synth_engine& e) { load_with_selector(e, 2, "Load Instrument 2"); }
 
 bool save_instrument(const synth_engine& e, int n, const std::string& path, std::string* error) {
-    return save_instrument_file(path, n == 1 ? e.i1 : e.i2, error);
+    return save_instrument_file(path, e.record(n), error);
 }
 
 bool load_instrument(synth_engine& e, int n, const std::string& path, std::string* error) {
     std::optional<instrument_record> stored = load_instrument_file(path, error);
     if (!stored) return false;
-    apply_record(*stored, n == 1 ? e.i1 : e.i2); // also recomputes the phase steps
+    e.load(n, *stored); // whole, at the start of the next block
     refresh_sliders(the_dialog, n, *stored);
     return true;
 }

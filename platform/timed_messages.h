@@ -93,7 +93,7 @@ private:
 // engine's door; what arrived during this buffer's time waits for the next.
 inline void play_arrivals(synth_engine& engine, int16_t* out, int frames, arrival_placer& placer,
                           message_queue* queues, int sources) {
-    placer.start_buffer(monotonic_ns(), frames, double(engine.rate));
+    placer.start_buffer(monotonic_ns(), frames, double(engine.rate()));
     block_writer<int16_t> block(engine, out);
     for (;;) {
         message_queue* oldest = nullptr;

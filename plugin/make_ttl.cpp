@@ -88,8 +88,6 @@ bool presets(const std::filesystem::path& file, std::ostringstream& manifest, st
         std::fprintf(stderr, "make_ttl: %s\n", error.c_str());
         return false;
     }
-    instrument in;
-    apply_record(*record, in);
     for (int n = 1; n <= 2; ++n) {
         const std::string uri = std::string(SYNTH_LV2_URI) + ":preset:i" + std::to_string(n) + ":" +
                                 file.stem().string();
@@ -99,7 +97,7 @@ bool presets(const std::filesystem::path& file, std::ostringstream& manifest, st
             << "    rdfs:label " << quoted(preset_label(n, file.stem().string())) << " ;\n    lv2:port ";
         for (int i = 0; i < INSTRUMENT_PARAMS; ++i) {
             const param_ref r = param_at(i);
-            const double v = table_value(r.kind, instrument_value(in, r.kind, r.oscillator));
+            const double v = table_value(r.kind, record_engine_value(r.kind, record->at(r.kind, r.oscillator)));
             ttl << (i ? " , " : "") << "[ lv2:symbol " << quoted(param_symbol(param_id(n, r.kind, r.oscillator)))
                 << " ; pset:value " << number(v) << " ]";
         }

@@ -32,20 +32,20 @@ synth_engine engine;
 live_session live;
 
 void dense_instruments() {
-    for (instrument* in : {&engine.i1, &engine.i2}) {
-        for (int k = 0; k < OSCILLATORS; ++k) {
-            in->at(K_FRQ, k) = k * 5 - 12;
-            in->at(K_VOL, k) = 0.08;
-            in->at(K_WAV, k) = k % 4;
-            in->at(K_VIB, k) = 0.3;
-        }
-        compute_oscsteps(*in);
-        in->at(K_ATTACKLEN) = 2000;
-        in->at(K_DECAYLEN) = 4000;
-        in->at(K_DECAY) = 0.6;
-        in->at(K_RELEASELEN) = 22050;
+    instrument_record r = engine.record(1);
+    for (int k = 0; k < OSCILLATORS; ++k) {
+        r.at(K_FRQ, k) = k * 5 - 12;
+        r.at(K_VOL, k) = 80; // thousandths
+        r.at(K_WAV, k) = k % 4;
+        r.at(K_VIB, k) = 300;
     }
-    engine.multimode = 4; // every note on both instruments
+    r.at(K_ATTACKLEN) = 2000;
+    r.at(K_DECAYLEN) = 4000;
+    r.at(K_DECAY) = 600;
+    r.at(K_RELEASELEN) = 22050;
+    engine.load(1, r);
+    engine.load(2, r);
+    engine.set(param_id(0, K_MODE), 4); // every note on both instruments
 }
 
 bool start(jack_server& server, int period, jack_tester*& tester, double seconds) {

@@ -1,7 +1,11 @@
 #include "tests/oracle.h"
 
-double oracle_render_normal(synth_engine& e, instrument* in) {
-    instrument& I = *in;
+#include "engine/engine_state.h"
+
+double oracle_render_normal(synth_engine& engine, int n) {
+    engine_state& e = reference_state(engine);
+    e.take_changes();
+    instrument& I = e.in(n);
     if (I.hush.exchange(false))
         for (int n = 0; n < NOTES; ++n) I.velocity[n] = 0;
     I.starts.take([&](int n, int level, int fadelen) {
@@ -48,7 +52,7 @@ double oracle_render_normal(synth_engine& e, instrument* in) {
         }
         sounding = true;
 
-        const int idx = e.transpose + n;
+        const int idx = int(e.setting(K_TRANSPOSE)) + n;
         if (idx < 0 || idx >= NOTES) continue;
         for (int k = 0; k < OSCILLATORS; ++k) {
             // A wave whose step is 0 (its offset too high to have a pitch) is silent.
@@ -70,13 +74,39 @@ double oracle_render_normal(synth_engine& e, instrument* in) {
     return out;
 }
 
-void oracle_stream(synth_engine& e, int16_t* out, int n) {
+void oracle_stream(synth_engine& engine, int16_t* out, int n) {
+    engine_state& e = reference_state(engine);
     for (int i = 0; i < n; ++i) {
         double sum = 0.0;
-        sum = sum + oracle_render_normal(e, &e.i1);
-        sum = sum + oracle_render_normal(e, &e.i2);
+        sum = sum + oracle_render_normal(engine, 1);
+        sum = sum + oracle_render_normal(engine, 2);
         out[i] = to_sample(sum);
         e.oscvibrato = e.oscvibrato + CYCLE / (double(outhertz) / 5.0);
         if (e.oscvibrato >= CYCLE) e.oscvibrato = e.oscvibrato - CYCLE;
     }
+}
+
+engine_snapshot snapshot(synth_engine& engine) {
+    engine_state& e = reference_state(engine);
+    e.take_changes();
+    engine_snapshot s;
+    s.value.assign(e.value, e.value + PARAM_COUNT);
+    for (const instrument* in : {&e.i1, &e.i2}) {
+        s.envpos.insert(s.envpos.end(), in->envpos, in->envpos + NOTES);
+        s.velocity.insert(s.velocity.end(), in->velocity, in->velocity + NOTES);
+        s.fadecount.insert(s.fadecount.end(), in->fadecount, in->fadecount + NOTES);
+        s.phase.insert(s.phase.end(), in->phase, in->phase + OSCILLATORS);
+        s.oscstep.insert(s.oscstep.end(), in->oscstep, in->oscstep + OSCILLATORS);
+    }
+    s.noteon.assign(e.noteon, e.noteon + NOTES);
+    s.vibrato_phase = e.oscvibrato;
+    s.noise = e.rng;
+    return s;
+}
+
+void time_base_into_note(synth_engine& engine, int n, double seconds) {
+    engine_state& e = reference_state(engine);
+    e.take_changes();
+    instrument& I = e.in(n);
+    for (int k = 0; k < OSCILLATORS; ++k) I.phase[k] = seconds * 44100 * I.oscstep[k];
 }

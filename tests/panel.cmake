@@ -4,7 +4,8 @@ add_executable(panel_tests
   test_panel_table.cpp
   test_panel_widgets.cpp
   test_panel_files.cpp)
-target_link_libraries(panel_tests PRIVATE synth_panel GTest::gtest_main)
+include(${CMAKE_CURRENT_LIST_DIR}/oracle.cmake)
+target_link_libraries(panel_tests PRIVATE synth_panel synth_oracle GTest::gtest_main)
 gtest_discover_tests(panel_tests DISCOVERY_TIMEOUT 60)
 
 # Listens to the program's output on the test's JACK server.

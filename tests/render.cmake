@@ -18,7 +18,7 @@ gtest_discover_tests(offline_tests DISCOVERY_TIMEOUT 60)
 # The block renderer with notes and parameter moves on other threads; also
 # built with ThreadSanitizer.
 add_executable(render_thread_tests test_render_threads.cpp)
-target_link_libraries(render_thread_tests PRIVATE synth_core GTest::gtest_main)
+target_link_libraries(render_thread_tests PRIVATE synth_oracle synth_core GTest::gtest_main)
 gtest_discover_tests(render_thread_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS concurrency)
 
 # Seeded random tunes for comparing renderers across systems

@@ -38,28 +38,6 @@ struct sequence {
     }
 };
 
-// Everything the renderers leave behind besides the samples.
-struct engine_snapshot {
-    std::vector<int> envpos, velocity, fadecount;
-    std::vector<double> phase;
-    double vibrato_phase;
-    uint32_t noise;
-    bool operator==(const engine_snapshot&) const = default;
-};
-
-inline engine_snapshot snapshot(const synth_engine& e) {
-    engine_snapshot s;
-    for (const instrument* in : {&e.i1, &e.i2}) {
-        s.envpos.insert(s.envpos.end(), in->envpos, in->envpos + NOTES);
-        s.velocity.insert(s.velocity.end(), in->velocity, in->velocity + NOTES);
-        s.fadecount.insert(s.fadecount.end(), in->fadecount, in->fadecount + NOTES);
-        s.phase.insert(s.phase.end(), in->phase, in->phase + OSCILLATORS);
-    }
-    s.vibrato_phase = e.oscvibrato;
-    s.noise = e.rng;
-    return s;
-}
-
 enum class renderer { oracle, shipped };
 
 // chunk(i) gives the length of the i-th buffer the shipped renderer is asked
@@ -76,7 +54,7 @@ inline std::vector<int16_t> render(synth_engine& engine, const sequence& seq, re
     size_t next = 0;
     auto act = [&](const timed_action& a) {
         if (a.act) a.act(engine);
-        else engine.midi(a.message);
+        else send(engine, a.message);
     };
     std::vector<block_event> inside;
     for (;;) {

@@ -8,7 +8,7 @@ namespace {
 
 // Only oscillator 0 sounds, as a square wave: near the start of a note its
 // value is 1.0, so a sample is exactly velocity * 0.2 * envelope.
-void square_only(instrument& in) {
+void square_only(instrument_under_test& in) {
     in.at(K_WAV, 0) = 1;
     in.at(K_VOL, 0) = 1.0;
 }
@@ -101,22 +101,22 @@ TEST_F(EngineTest, HugeAnglesFoldIntoOneCycle) {
 
 TEST_F(EngineTest, NoiseIsTheFixedGenerator) {
     // state = state * 214013 + 2531011; value = (state >> 16) & 0x7FFF.
-    uint32_t s = 1;
+    uint32_t s = 1, rng = 1;
     for (int i = 0; i < 5; ++i) {
         s = s * 214013u + 2531011u;
-        ASSERT_EQ(rndwave(engine.rng), (((s >> 16) & 0x7FFF) / 32767.0) * 2.0 - 1.0);
+        ASSERT_EQ(rndwave(rng), (((s >> 16) & 0x7FFF) / 32767.0) * 2.0 - 1.0);
     }
-    EXPECT_EQ(engine.rng, s);
+    EXPECT_EQ(rng, s);
     // The ends of the range: a drawn 0 gives -1.0, a drawn 32767 gives +1.0.
     const uint32_t inv = [] { // inverse of 214013 modulo 2^32
         uint32_t x = 214013u;
         for (int i = 0; i < 5; ++i) x *= 2u - 214013u * x;
         return x;
     }();
-    engine.rng = (0u - 2531011u) * inv;
-    EXPECT_EQ(rndwave(engine.rng), -1.0);
-    engine.rng = (0x7FFF0000u - 2531011u) * inv;
-    EXPECT_EQ(rndwave(engine.rng), 1.0);
+    rng = (0u - 2531011u) * inv;
+    EXPECT_EQ(rndwave(rng), -1.0);
+    rng = (0x7FFF0000u - 2531011u) * inv;
+    EXPECT_EQ(rndwave(rng), 1.0);
 }
 
 TEST_F(EngineTest, FirstSamplesOfNote57) {
@@ -287,9 +287,9 @@ TEST_F(EngineTest, SilentOscillatorsAndUnheardNotes) {
     i1.at(K_WAV, 0) = 3;
     i1.at(K_VOL, 0) = 0.0;
     note_on(40, 127);
-    uint32_t before = engine.rng;
+    const uint32_t before = snapshot(engine).noise;
     render_normal(&i1);
-    EXPECT_EQ(engine.rng, before) << "a skipped noise oscillator drew a value";
+    EXPECT_EQ(snapshot(engine).noise, before) << "a skipped noise oscillator drew a value";
 
     engine.reset();
     note_on(110, 127);
@@ -372,10 +372,10 @@ TEST(EngineRates, EnvelopesLastTheSameTimeAtEveryRate) {
         e.set(param_id(1, K_FADELEN), 30001); // fades out before the release ends
         const int held = int(0.05f * rate);
         std::vector<int16_t> out(held + int(rate));
-        e.midi(0x7F3990); // note 57 on
+        send(e, 0x7F3990); // note 57 on
         e.render(out.data(), held);
-        e.midi(0x3990); // and off
-        const int sounding = held + e.render_until_silent(out.data() + held, int(rate));
+        send(e, 0x3990); // and off
+        const int sounding = held + render_while_sounding(e, out.data() + held, int(rate));
         const double expected = std::min(30001 / 44100.0, 0.05 + 4409 / 44100.0);
         EXPECT_NEAR(sounding / double(rate), expected, 1.0 / rate) << rate << " Hz";
     }
@@ -391,7 +391,7 @@ TEST(EngineRates, TimelineFrameGivesTheSteppedVibratoPhase) {
             std::vector<int16_t> out(frame + 1);
             if (frame > 0) stepped.render(out.data(), frame);
             told.set_timeline_frame(frame);
-            const double apart = std::fabs(told.oscvibrato - stepped.oscvibrato);
+            const double apart = std::fabs(snapshot(told).vibrato_phase - snapshot(stepped).vibrato_phase);
             EXPECT_LT(std::min(apart, CYCLE - apart), 1e-9) << rate << " Hz, frame " << frame;
         }
 }

@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "engine/engine.h"
+#include "engine/reference.h"
 #include "factory/factory_table.h"
 #include "factory/measure.h"
 #include "files/instrument_file.h"
@@ -165,14 +166,14 @@ TEST(FactoryDemo, PlaysInEveryModeWithoutClipping) {
     const auto piano = load_instrument_file(std::string(FACTORY_DIR) + "/electric-piano.zpk", &error);
     const auto strings = load_instrument_file(std::string(FACTORY_DIR) + "/string-ensemble.zpk", &error);
     ASSERT_TRUE(piano && strings) << error;
-    const std::vector<midi_event> played = on_channel(*events, 1);
+    const std::vector<midi_event>& played = *events; // the engine takes channel 1's
     ASSERT_GT(played.size(), 100u);
     for (int mode = 0; mode < 6; ++mode) {
         SCOPED_TRACE("mode " + std::to_string(mode));
         synth_engine engine;
-        apply_record(*piano, engine.i1);
-        apply_record(*strings, engine.i2);
-        engine.multimode = mode;
+        engine.load(1, *piano);
+        engine.load(2, *strings);
+        engine.set(param_id(0, K_MODE), mode);
         int16_t buf[1024];
         int64_t pos = 0;
         int peak = 0;
@@ -187,7 +188,7 @@ TEST(FactoryDemo, PlaysInEveryModeWithoutClipping) {
         };
         for (const midi_event& e : played) {
             while (pos < e.sample) render(int(std::min<int64_t>(1024, e.sample - pos)));
-            engine.midi(e.message);
+            send(engine, e.message);
         }
         for (int k = 0; k < 40; ++k) render(1024);
         EXPECT_LT(dbfs(peak), -1.0);

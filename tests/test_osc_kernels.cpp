@@ -11,6 +11,7 @@
 
 #include "engine/cosine.h"
 #include "engine/engine.h"
+#include "engine/reference.h"
 #include "engine/osc_kernels.h"
 
 namespace {

@@ -73,7 +73,7 @@ protected:
 };
 
 TEST_F(PanelFilesTest, LoadingIntoInstrumentTwoMovesOnlyItsSliders) {
-    instrument_record r = record_of(i1);
+    instrument_record r = i1.record();
     r.at(K_VOL, 0) = 1000;
     r.at(K_VOL, 1) = 569;
     r.at(K_FRQ, 2) = -50;
@@ -141,7 +141,7 @@ TEST_F(PanelFilesTest, InstrumentOneAtStartIntoInstrumentTwo) {
 }
 
 TEST_F(PanelFilesTest, PositionsFromOddFilesAreStoredUnchanged) {
-    instrument_record r = record_of(i1);
+    instrument_record r = i1.record();
     r.at(K_VOL, 0) = 5000;
     r.at(K_WAV, 1) = 9;
     r.at(K_FRQ, 2) = -80;
@@ -157,9 +157,9 @@ TEST_F(PanelFilesTest, PositionsFromOddFilesAreStoredUnchanged) {
 
 TEST_F(PanelFilesTest, AFailedLoadChangesNothing) {
     i1.at(K_VOL, 3) = 0.25;
-    const instrument_record before = record_of(i1);
+    const instrument_record before = i1.record();
     std::vector<uint8_t> good(INSTRUMENT_FILE_SIZE);
-    encode_record(record_of(i2), good.data());
+    encode_record(i2.record(), good.data());
 
     write_bytes(dir / "short", std::vector<uint8_t>(good.begin(), good.begin() + 12));
     std::vector<uint8_t> longer = good;
@@ -173,7 +173,7 @@ TEST_F(PanelFilesTest, AFailedLoadChangesNothing) {
         std::string error;
         EXPECT_FALSE(load_instrument(engine, 1, dir / name, &error));
         EXPECT_NE(error.find(name), std::string::npos) << error;
-        EXPECT_TRUE(same(record_of(i1), before));
+        EXPECT_TRUE(same(i1.record(), before));
         EXPECT_TRUE(changed_rows(pristine).empty());
     }
 }

@@ -69,8 +69,8 @@ TEST_F(PanelTableTest, TopStripWiring) {
 // own instrument and nothing else.
 TEST_F(PanelTableTest, EverySliderDrivesItsOwnInstrumentAndParameter) {
     for (int n = 1; n <= 2; ++n) {
-        instrument& mine = n == 1 ? i1 : i2;
-        instrument& other = n == 1 ? i2 : i1;
+        instrument_under_test& mine = n == 1 ? i1 : i2;
+        instrument_under_test& other = n == 1 ? i2 : i1;
         for (int k = 0; k < 10; ++k) {
             SCOPED_TRACE("instrument " + std::to_string(n) + " oscillator " + std::to_string(k));
             const int vol = slider_row(n, K_VOL, k), frq = slider_row(n, K_FRQ, k),

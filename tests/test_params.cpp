@@ -8,6 +8,7 @@
 #include "app/setting_options.h"
 #include "engine/engine.h"
 #include "files/instrument_file.h"
+#include "tests/oracle.h"
 
 // Every slider position survives the trip through the engine's value and
 // the file's stored integer: the inverse conversion is the conversion's.
@@ -58,14 +59,10 @@ TEST(Params, SetClampsAndGetReadsBack) {
     };
     for (auto& c : cases) {
         e.set(c.id, c.given);
-        const param_ref r = param_at(c.id);
-        if (r.instrument) {
-            EXPECT_EQ(instrument_value(r.instrument == 1 ? e.i1 : e.i2, r.kind, r.oscillator), c.stored)
-                << param_symbol(c.id);
-        }
+        EXPECT_EQ(snapshot(e).value[size_t(c.id)], c.stored) << param_symbol(c.id);
         EXPECT_EQ(e.get(c.id), c.read) << param_symbol(c.id);
     }
-    EXPECT_EQ(e.i2.oscstep[4], CYCLE / (44100.0 / spechertz(50))) << "a pitch offset moves its phase step";
+    EXPECT_EQ(snapshot(e).oscstep[OSCILLATORS + 4], CYCLE / (44100.0 / spechertz(50))) << "a pitch offset moves its phase step";
     // A fresh engine holds every start-up value.
     synth_engine fresh;
     for (int id = 0; id < PARAM_COUNT; ++id) EXPECT_EQ(fresh.get(id), param_start(id)) << param_symbol(id);
@@ -75,13 +72,13 @@ TEST(Params, SetClampsAndGetReadsBack) {
 TEST(Params, ChannelChoosesTheMessages) {
     for (int channel : {0, 1, 10, 16}) {
         synth_engine e;
-        e.channel = channel;
-        for (int c = 0; c < 16; ++c) e.midi(0x90 | c | (40 + c) << 8 | 100 << 16);
+        e.set(param_id(0, K_CHANNEL), channel);
+        for (int c = 0; c < 16; ++c) send(e, 0x90 | c | (40 + c) << 8 | 100 << 16);
         for (int c = 0; c < 16; ++c)
-            EXPECT_EQ(e.noteon[40 + c] != 0, channel == 0 || channel == c + 1) << channel << " " << c;
+            EXPECT_EQ(snapshot(e).noteon[size_t(40 + c)] != 0, channel == 0 || channel == c + 1) << channel << " " << c;
         const int c = channel ? channel - 1 : 5; // a note-off of that channel releases its key
-        e.midi(0x80 | c | (40 + c) << 8 | 64 << 16);
-        EXPECT_EQ(e.noteon[40 + c], 0) << channel;
+        send(e, 0x80 | c | (40 + c) << 8 | 64 << 16);
+        EXPECT_EQ(snapshot(e).noteon[size_t(40 + c)], 0) << channel;
     }
 }
 

@@ -15,6 +15,7 @@
 #include <random>
 
 #include "engine/engine.h"
+#include "engine/reference.h"
 #include "files/instrument_file.h"
 #include "files/wav_file.h"
 #include "plugin/ports.h"
@@ -53,12 +54,10 @@ instrument_record drum() {
 
 // The control values that stand for an instrument file's contents.
 void set_controls(std::vector<float>& c, int n, const instrument_record& r) {
-    instrument scratch;
-    apply_record(r, scratch);
     for (int i = 0; i < INSTRUMENT_PARAMS; ++i) {
         const param_ref ref = param_at(i);
         c[param_id(n, ref.kind, ref.oscillator)] =
-            float(table_value(ref.kind, instrument_value(scratch, ref.kind, ref.oscillator)));
+            float(table_value(ref.kind, record_engine_value(ref.kind, r.at(ref.kind, ref.oscillator))));
     }
 }
 
@@ -123,8 +122,8 @@ protected:
     std::vector<float> rendered(int mode, int rate = 44100, const std::vector<note_event>& notes = tune) {
         const std::string mid = write("tune.mid", midi_file(notes)), out = (dir / "out.wav").string();
         std::string error;
-        EXPECT_TRUE(save_instrument_file((dir / "1.zpk").string(), record_instrument(organ()), &error));
-        EXPECT_TRUE(save_instrument_file((dir / "2.zpk").string(), record_instrument(drum()), &error));
+        EXPECT_TRUE(save_instrument_file((dir / "1.zpk").string(), organ(), &error));
+        EXPECT_TRUE(save_instrument_file((dir / "2.zpk").string(), drum(), &error));
         const std::string cmd = std::string(SYNTH_RENDER) + " --quiet --i1 " + (dir / "1.zpk").string() +
                                 " --i2 " + (dir / "2.zpk").string() + " --mode " + std::to_string(mode) +
                                 " --split 60 --fade1 45 --fade2 80 --transpose 3 --rate " +
@@ -133,12 +132,6 @@ protected:
         auto wav = read_wav_file(out, &error);
         EXPECT_TRUE(wav) << error;
         return wav ? as_floats(wav->samples) : std::vector<float>{};
-    }
-
-    static const instrument& record_instrument(const instrument_record& r) {
-        static instrument in;
-        apply_record(r, in);
-        return in;
     }
 
     void set_tune_controls(lv2_instance& p, int mode) {
@@ -272,13 +265,13 @@ TEST_F(Plugin, InstancesAreIndependentAndStartAsTheProgramDoes) {
     EXPECT_EQ(ra, rb);
 
     synth_engine program;
-    program.channel = 0; // the plugin listens to every channel
+    program.set(param_id(0, K_CHANNEL), 0); // the plugin listens to every channel
     std::vector<int16_t> want(40000);
     size_t pos = 0;
     for (const timed_midi& e : timed(tune)) {
         program.render(want.data() + pos, int(e.frame - int64_t(pos)) ? int(e.frame - int64_t(pos)) : 0);
         pos = size_t(e.frame);
-        program.midi(uint32_t(e.bytes[0]) | uint32_t(e.bytes[1]) << 8 | uint32_t(e.bytes[2]) << 16);
+        send(program, uint32_t(e.bytes[0]) | uint32_t(e.bytes[1]) << 8 | uint32_t(e.bytes[2]) << 16);
     }
     program.render(want.data() + pos, int(want.size() - pos));
     EXPECT_EQ(ra, as_floats(want));
@@ -343,7 +336,7 @@ TEST_F(Plugin, PresetsHoldTheFactoryInstruments) {
             ASSERT_TRUE(id >= 0 && param_at(id).instrument == n) << p.uri << " sets " << symbol;
             e.set(id, value);
         }
-        const instrument_record got = record_of(n == 1 ? e.i1 : e.i2);
+        const instrument_record got = e.record(n);
         uint8_t a[INSTRUMENT_FILE_SIZE], b[INSTRUMENT_FILE_SIZE];
         encode_record(got, a);
         encode_record(*file, b);

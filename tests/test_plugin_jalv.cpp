@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "engine/engine.h"
+#include "engine/reference.h"
 #include "tests/jack_harness.h"
 
 extern char** environ;
@@ -104,13 +105,13 @@ TEST(PluginInJalv, PlaysNotesAtTheirFrames) {
     ASSERT_NE(sent, 0u);
 
     synth_engine want;
-    want.channel = 0;
+    want.set(param_id(0, K_CHANNEL), 0);
     std::vector<int16_t> ref(20000);
     jack_nframes_t pos = 0;
     for (const note& n : notes) {
         if (n.at > pos) want.render(ref.data() + pos, int(n.at - pos));
         pos = n.at;
-        want.midi(n.s | n.n << 8 | n.v << 16);
+        send(want, n.s | n.n << 8 | n.v << 16);
     }
     want.render(ref.data() + pos, int(ref.size() - pos));
 

@@ -1,7 +1,7 @@
 // Fuzz target: the instrument file decoder. The first 192 bytes (zeros
 // where the input is shorter) are a file: decoding and encoding again gives
 // the same bytes but for the reserved words; slider positions are computed;
-// the record, applied to an instrument and stored back, keeps every count
+// the record, loaded into an instrument and stored back, keeps every count
 // and loses at most one thousandth of each level. The rest of the input
 // picks the instrument and notes to play with it; every sample is checked.
 #include <cstdlib>
@@ -35,10 +35,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool second = in.take<uint8_t>() & 1;
     const fuzz_input notes = in;
     check_every_sample([&](sink& out) {
-        instrument& ins = second ? out.engine.i2 : out.engine.i1;
-        out.engine.multimode = second ? 1 : 0;
-        apply_record(r, ins);
-        const instrument_record back = record_of(ins);
+        out.engine.set(param_id(0, K_MODE), second ? 1 : 0);
+        out.engine.load(second ? 2 : 1, r);
+        const instrument_record back = out.engine.record(second ? 2 : 1);
         for (int k = 0; k < 10; ++k) {
             FUZZ_CHECK(back.at(K_FRQ, k) == r.at(K_FRQ, k) && back.at(K_WAV, k) == r.at(K_WAV, k));
             FUZZ_CHECK(within_a_thousandth(r.at(K_VOL, k), back.at(K_VOL, k)) && within_a_thousandth(r.at(K_VIB, k), back.at(K_VIB, k)));
@@ -50,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         fuzz_input n = notes;
         while (!n.empty() && !out.spent()) {
             const uint8_t key = n.take<uint8_t>(), velocity = n.take<uint8_t>();
-            out.engine.midi(short_message(0x90, key & 0x7F, velocity & 0x7F));
+            send(out.engine, short_message(0x90, key & 0x7F, velocity & 0x7F));
             out.stream(n.take<uint16_t>() % 1024);
         }
         out.until_silent(4096);

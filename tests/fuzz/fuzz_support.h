@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/engine.h"
+#include "engine/reference.h"
 
 #define FUZZ_CHECK(cond)                                                                      \
     do {                                                                                      \
@@ -54,7 +55,7 @@ public:
         n = take(n);
         if (n == 0) return 0;
         std::vector<int16_t> buf(size_t(n), fill_);
-        const int got = engine.render_until_silent(buf.data(), n);
+        const int got = render_while_sounding(engine, buf.data(), n);
         FUZZ_CHECK(got >= 0 && got <= n);
         out.insert(out.end(), buf.begin(), buf.begin() + got);
         return got;
