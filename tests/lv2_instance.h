@@ -4,6 +4,7 @@
 #pragma once
 
 #include <lv2/core/lv2.h>
+#include <lv2/options/options.h>
 #include <lv2/urid/urid.h>
 
 #include <cstdint>
@@ -45,6 +46,7 @@ public:
                             const std::vector<int>& blocks, bool* right_equals_left);
 
 private:
+    void set_options();
     void connect_and_activate();
     const LV2_Descriptor* descriptor_ = nullptr;
     LV2_Handle handle_ = nullptr;
@@ -52,6 +54,11 @@ private:
     void (*free_lilv_)(LilvInstanceImpl*) = nullptr;
     LV2_URID_Map map_ = {nullptr, test_map_uri};
     LV2_Feature map_feature_ = {LV2_URID__map, &map_};
+    // The longest block the tests run, told as a host tells it.
+    int32_t max_block_ = 8192;
+    LV2_Options_Option options_[2];
+    LV2_Feature options_feature_ = {LV2_OPTIONS__options, options_};
+    const LV2_Feature* features_[3] = {&map_feature_, &options_feature_, nullptr};
     uint32_t midi_type_, sequence_type_;
     std::vector<uint64_t> atom_buf_; // 8-byte aligned
     std::vector<float> out_[2];

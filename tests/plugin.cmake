@@ -1,8 +1,11 @@
 # The LV2 plugin in a host of our own (liblilv) against synth-render, and
 # lv2_validate on its description.
+find_package(PkgConfig REQUIRED)
 if(NOT TARGET PkgConfig::LILV)
-  find_package(PkgConfig REQUIRED)
   pkg_check_modules(LILV REQUIRED IMPORTED_TARGET GLOBAL lilv-0)
+endif()
+if(NOT TARGET PkgConfig::LV2)
+  pkg_check_modules(LV2 REQUIRED IMPORTED_TARGET GLOBAL lv2)
 endif()
 add_executable(plugin_tests test_plugin.cpp test_plugin_library.cpp lv2_host.cpp lv2_instance.cpp)
 target_link_libraries(plugin_tests PRIVATE synth_media synth_core PkgConfig::LILV PkgConfig::LV2

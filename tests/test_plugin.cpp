@@ -238,7 +238,9 @@ TEST_F(Plugin, ControllersEqualSynthRenderAtRandomBlockSizes) {
 // F plays what a render from frame 0 plays from F on, vibrato and all, within
 // one step of the 16-bit samples. Without the position the vibrato is off.
 TEST_F(Plugin, APositionFromTheHostSetsTheVibratoAsARenderFromTheStart) {
-    constexpr int F = 44100, PREROLL = 12345; // the tune starts a second into the render
+    // The tune starts a second into the render; the host's position comes at
+    // the start of a block (of the blocks below), where hosts send it.
+    constexpr int F = 44100, PREROLL = 9 * (300 + 1000 + 77);
     std::vector<note_event> later = tune;
     for (note_event& e : later) e.pulse += 1000;
     const std::vector<float> want = rendered(0, 44100, later);
@@ -284,8 +286,9 @@ TEST_F(Plugin, InstancesAreIndependentAndStartAsTheProgramDoes) {
     EXPECT_EQ(ra, as_floats(want));
 }
 
-// Control values out of range or not finite act as the nearest value in
-// range; MIDI that is not a note message of the chosen channel changes nothing.
+// Control values out of range or infinite act as the nearest value in range,
+// not a number leaves the value as it was; MIDI that is not a note message of
+// the chosen channel changes nothing.
 TEST_F(Plugin, BadControlsAreClampedAndJunkMidiIgnored) {
     lv2_instance bad(*host), good(*host);
     ASSERT_TRUE(bad.ok() && good.ok());
@@ -296,7 +299,7 @@ TEST_F(Plugin, BadControlsAreClampedAndJunkMidiIgnored) {
         {"i1_wav2", 1.4f, 1},         {"i1_vib0", nan, 0},         {"i1_attacklen", -5, 1},
         {"i1_decaylen", 1e7f, 20001}, {"i1_attack", 9, 2},         {"i1_fadelen", -1, 0},
         {"i2_releaselen", nan, 1},    {"mode", 17, 5},             {"transpose", -99, -25},
-        {"channel", 2.4f, 2},         {"fade2", nan, 0},
+        {"channel", 2.4f, 2},         {"fade2", nan, 90},
     };
     for (auto& c : cases) {
         const int id = param_by_symbol(c.symbol);
