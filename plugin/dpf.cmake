@@ -14,7 +14,7 @@ foreach(p IN LISTS dpf_patches)
   string(APPEND dpf_stamp_text "${text}")
 endforeach()
 string(SHA256 dpf_stamp "${SYNTH_DPF_SOURCE}${dpf_stamp_text}")
-set(SYNTH_DPF_DIR ${CMAKE_BINARY_DIR}/dpf-source)
+set(SYNTH_DPF_DIR ${CMAKE_BINARY_DIR}/dpf-source CACHE INTERNAL "the patched copy of the framework")
 set(stamp_file ${SYNTH_DPF_DIR}/.synth-patched)
 set(old_stamp "")
 if(EXISTS ${stamp_file})
@@ -32,3 +32,14 @@ if(NOT old_stamp STREQUAL dpf_stamp)
   file(WRITE ${stamp_file} "${dpf_stamp}")
 endif()
 add_subdirectory(${SYNTH_DPF_DIR} ${CMAKE_BINARY_DIR}/dpf EXCLUDE_FROM_ALL)
+
+# A CLAP plugin NAME-clap from the framework's CLAP wrapper, which this
+# snapshot's dpf_add_plugin has no target for: a module of the plugin's DSP
+# part that exports clap_entry alone.
+function(synth_dpf_add_clap NAME)
+  dpf__add_module(${NAME}-clap)
+  dpf__add_plugin_main(${NAME}-clap clap)
+  dpf__set_module_export_list(${NAME}-clap clap)
+  target_link_libraries(${NAME}-clap PRIVATE ${NAME}-dsp)
+  set_target_properties(${NAME}-clap PROPERTIES PREFIX "" SUFFIX .clap)
+endfunction()

@@ -44,7 +44,8 @@ std::vector<lv2_host::preset> lv2_host::presets() {
     return out;
 }
 
-lv2_instance::lv2_instance(lv2_host& host, double rate) : controls(PARAM_COUNT) {
+lv2_instance::lv2_instance(lv2_host& host, double rate) {
+    controls.resize(PARAM_COUNT);
     set_options();
     if (host.ok()) lilv_ = lilv_plugin_instantiate(host.plugin(), rate, features_);
     if (lilv_) {

@@ -19,8 +19,8 @@ LV2_URID test_map_uri(LV2_URID_Map_Handle, const char* uri) {
     return LV2_URID(uris.size());
 }
 
-lv2_instance::lv2_instance(const LV2_Descriptor* descriptor, const std::string& bundle_dir, double rate)
-    : controls(PARAM_COUNT) {
+lv2_instance::lv2_instance(const LV2_Descriptor* descriptor, const std::string& bundle_dir, double rate) {
+    controls.resize(PARAM_COUNT);
     set_options();
     descriptor_ = descriptor;
     std::string bundle = bundle_dir;

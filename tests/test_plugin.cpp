@@ -20,6 +20,7 @@
 #include "plugin/ports.h"
 #include "tests/midi_builder.h"
 #include "tests/lv2_host.h"
+#include "tests/plugin_instance.h"
 
 namespace fs = std::filesystem;
 
@@ -102,13 +103,16 @@ std::vector<float> as_floats(const std::vector<int16_t>& s) {
     return f;
 }
 
-class Plugin : public ::testing::Test {
+// Every test runs through each format, in a host of the tests' own: LV2
+// through liblilv, VST3 and CLAP on the framework's headers.
+class Plugin : public ::testing::TestWithParam<std::string> {
 protected:
     static void SetUpTestSuite() { host = new lv2_host(SYNTH_LV2_BUNDLE); }
     static void TearDownTestSuite() { delete host; }
 
     void SetUp() override {
         ASSERT_TRUE(host->ok()) << "no plugin in " << SYNTH_LV2_BUNDLE;
+        ASSERT_TRUE(open()->ok()) << "the " << GetParam() << " plugin does not load";
         dir = fs::temp_directory_path() / ("plugin_test_" + std::to_string(getpid()));
         fs::create_directories(dir);
     }
@@ -141,7 +145,13 @@ protected:
         return in;
     }
 
-    void set_tune_controls(lv2_instance& p, int mode) {
+    std::unique_ptr<plugin_instance> open(double rate = 44100.0) {
+        if (GetParam() == "vst3") return open_vst3(SYNTH_VST3_BUNDLE, rate);
+        if (GetParam() == "clap") return open_clap(SYNTH_CLAP_FILE, rate);
+        return std::make_unique<lv2_instance>(*host, rate);
+    }
+
+    void set_tune_controls(plugin_instance& p, int mode) {
         set_controls(p.controls, 1, organ());
         set_controls(p.controls, 2, drum());
         p.controls[param_id(0, K_MODE)] = float(mode);
@@ -160,18 +170,21 @@ lv2_host* Plugin::host = nullptr;
 
 } // namespace
 
-TEST_F(Plugin, EqualsSynthRenderInEveryModeAndAtEveryBlockSize) {
+INSTANTIATE_TEST_SUITE_P(Formats, Plugin, ::testing::Values("lv2", "vst3", "clap"),
+                         [](const auto& info) { return info.param; });
+
+TEST_P(Plugin, EqualsSynthRenderInEveryModeAndAtEveryBlockSize) {
     const std::vector<std::vector<int>> schedules = {
         {8192}, {64}, {1000}, {1, 2, 3, 8192, 17, 4096, 63, 65, 511, 7}};
     for (int mode = 0; mode < LAYERINGS; ++mode) {
         const std::vector<float> want = rendered(mode);
         ASSERT_GT(want.size(), 28000u);
         for (const auto& blocks : schedules) {
-            lv2_instance p(*host);
-            ASSERT_TRUE(p.ok());
-            set_tune_controls(p, mode);
+            auto p = open();
+            ASSERT_TRUE(p->ok());
+            set_tune_controls(*p, mode);
             bool stereo = false;
-            const std::vector<float> got = p.play(timed(tune), int64_t(want.size()), blocks, &stereo);
+            const std::vector<float> got = p->play(timed(tune), int64_t(want.size()), blocks, &stereo);
             EXPECT_TRUE(stereo) << "left and right differ";
             ASSERT_EQ(got.size(), want.size());
             size_t first = 0;
@@ -182,25 +195,25 @@ TEST_F(Plugin, EqualsSynthRenderInEveryModeAndAtEveryBlockSize) {
     }
     // One frame at a time, once.
     const std::vector<float> want = rendered(4);
-    lv2_instance p(*host);
-    set_tune_controls(p, 4);
+    auto p = open();
+    set_tune_controls(*p, 4);
     bool stereo = false;
-    EXPECT_EQ(p.play(timed(tune), int64_t(want.size()), {1}, &stereo), want);
+    EXPECT_EQ(p->play(timed(tune), int64_t(want.size()), {1}, &stereo), want);
 }
 
 // At the host's rate the plugin plays what synth-render plays at that rate:
 // pitch, lengths and the vibrato follow it.
-TEST_F(Plugin, AtOtherRatesEqualsSynthRenderAtThatRate) {
+TEST_P(Plugin, AtOtherRatesEqualsSynthRenderAtThatRate) {
     std::mt19937 random(7);
     for (int rate : {48000, 96000}) {
         const std::vector<float> want = rendered(4, rate);
         std::vector<int> blocks;
         for (int k = 0; k < 40; ++k) blocks.push_back(std::uniform_int_distribution<int>(1, 4096)(random));
-        lv2_instance p(*host, rate);
-        ASSERT_TRUE(p.ok());
-        set_tune_controls(p, 4);
+        auto p = open(rate);
+        ASSERT_TRUE(p->ok());
+        set_tune_controls(*p, 4);
         bool stereo = false;
-        const std::vector<float> got = p.play(timed(tune, rate), int64_t(want.size()), blocks, &stereo);
+        const std::vector<float> got = p->play(timed(tune, rate), int64_t(want.size()), blocks, &stereo);
         ASSERT_EQ(got.size(), want.size());
         size_t first = 0;
         while (first < got.size() && got[first] == want[first]) ++first;
@@ -210,7 +223,7 @@ TEST_F(Plugin, AtOtherRatesEqualsSynthRenderAtThatRate) {
 
 // The pedal, the bend wheel and the panic messages at random block sizes:
 // the plugin plays what synth-render plays.
-TEST_F(Plugin, ControllersEqualSynthRenderAtRandomBlockSizes) {
+TEST_P(Plugin, ControllersEqualSynthRenderAtRandomBlockSizes) {
     std::vector<note_event> played = tune;
     const std::vector<note_event> controllers = {
         {30, 0xB0, 64, 127}, {120, 0xE0, 0x00, 0x30}, {150, 0xB0, 64, 10}, {210, 0xE0, 0x7F, 0x7F},
@@ -222,10 +235,10 @@ TEST_F(Plugin, ControllersEqualSynthRenderAtRandomBlockSizes) {
     std::mt19937 random(11);
     std::vector<int> blocks;
     for (int k = 0; k < 40; ++k) blocks.push_back(std::uniform_int_distribution<int>(1, 2048)(random));
-    lv2_instance p(*host);
-    set_tune_controls(p, 4);
+    auto p = open();
+    set_tune_controls(*p, 4);
     bool stereo = false;
-    const std::vector<float> got = p.play(timed(played), int64_t(want.size()), blocks, &stereo);
+    const std::vector<float> got = p->play(timed(played), int64_t(want.size()), blocks, &stereo);
     ASSERT_EQ(got.size(), want.size());
     size_t first = 0;
     while (first < got.size() && got[first] == want[first]) ++first;
@@ -237,7 +250,7 @@ TEST_F(Plugin, ControllersEqualSynthRenderAtRandomBlockSizes) {
 // it starts the transport), a plugin told that the transport rolls from frame
 // F plays what a render from frame 0 plays from F on, vibrato and all, within
 // one step of the 16-bit samples. Without the position the vibrato is off.
-TEST_F(Plugin, APositionFromTheHostSetsTheVibratoAsARenderFromTheStart) {
+TEST_P(Plugin, APositionFromTheHostSetsTheVibratoAsARenderFromTheStart) {
     // The tune starts a second into the render; the host's position comes at
     // the start of a block (of the blocks below), where hosts send it.
     constexpr int F = 44100, PREROLL = 9 * (300 + 1000 + 77);
@@ -249,11 +262,11 @@ TEST_F(Plugin, APositionFromTheHostSetsTheVibratoAsARenderFromTheStart) {
         std::vector<timed_midi> events;
         if (told) events.push_back({PREROLL, {}, 0, F});
         for (timed_midi e : timed(tune)) events.push_back({e.frame + PREROLL, {e.bytes[0], e.bytes[1], e.bytes[2]}});
-        lv2_instance p(*host);
-        set_tune_controls(p, 0);
+        auto p = open();
+        set_tune_controls(*p, 0);
         bool stereo = false;
         const std::vector<float> got =
-            p.play(events, PREROLL + int64_t(want.size()) - F, {300, 1000, 77}, &stereo);
+            p->play(events, PREROLL + int64_t(want.size()) - F, {300, 1000, 77}, &stereo);
         float worst = 0;
         for (size_t i = 0; i + F < want.size(); ++i)
             worst = std::max(worst, std::fabs(got[PREROLL + i] - want[F + i]) * 32768.0f);
@@ -265,12 +278,12 @@ TEST_F(Plugin, APositionFromTheHostSetsTheVibratoAsARenderFromTheStart) {
 // Instances share nothing: made together, run one after the other with other
 // block sizes, they play the same; a fresh plugin plays the standalone's
 // start-up sound.
-TEST_F(Plugin, InstancesAreIndependentAndStartAsTheProgramDoes) {
-    lv2_instance a(*host), b(*host);
-    ASSERT_TRUE(a.ok() && b.ok());
+TEST_P(Plugin, InstancesAreIndependentAndStartAsTheProgramDoes) {
+    auto a = open(), b = open();
+    ASSERT_TRUE(a->ok() && b->ok());
     bool stereo = false;
-    const auto ra = a.play(timed(tune), 40000, {4096}, &stereo);
-    const auto rb = b.play(timed(tune), 40000, {3, 999, 8192}, &stereo);
+    const auto ra = a->play(timed(tune), 40000, {4096}, &stereo);
+    const auto rb = b->play(timed(tune), 40000, {3, 999, 8192}, &stereo);
     EXPECT_EQ(ra, rb);
 
     synth_engine program;
@@ -289,9 +302,9 @@ TEST_F(Plugin, InstancesAreIndependentAndStartAsTheProgramDoes) {
 // Control values out of range or infinite act as the nearest value in range,
 // not a number leaves the value as it was; MIDI that is not a note message of
 // the chosen channel changes nothing.
-TEST_F(Plugin, BadControlsAreClampedAndJunkMidiIgnored) {
-    lv2_instance bad(*host), good(*host);
-    ASSERT_TRUE(bad.ok() && good.ok());
+TEST_P(Plugin, BadControlsAreClampedAndJunkMidiIgnored) {
+    auto bad = open(), good = open();
+    ASSERT_TRUE(bad->ok() && good->ok());
     const float inf = std::numeric_limits<float>::infinity(), nan = std::nanf("");
     struct { const char* symbol; float given, means; } cases[] = {
         {"i1_vol0", inf, 1},          {"i1_vol1", -3, 0},          {"i1_vol2", 0.5004f, 0.5f},
@@ -304,10 +317,10 @@ TEST_F(Plugin, BadControlsAreClampedAndJunkMidiIgnored) {
     for (auto& c : cases) {
         const int id = param_by_symbol(c.symbol);
         ASSERT_GE(id, 0) << c.symbol;
-        bad.controls[id] = c.given;
-        good.controls[id] = c.means;
+        bad->controls[id] = c.given;
+        good->controls[id] = c.means;
     }
-    good.controls[param_id(1, K_VOL, 2)] = 0.5f;
+    good->controls[param_id(1, K_VOL, 2)] = 0.5f;
     std::vector<timed_midi> clean = {{10, {0x91, 60, 100}}, {500, {0x91, 67, 127}},
                                      {9000, {0x81, 60, 0}}, {12000, {0x91, 67, 0}}};
     std::vector<timed_midi> junk = clean;
@@ -319,13 +332,14 @@ TEST_F(Plugin, BadControlsAreClampedAndJunkMidiIgnored) {
     junk.insert(junk.end(), extra.begin(), extra.end());
     std::stable_sort(junk.begin(), junk.end(), [](auto& x, auto& y) { return x.frame < y.frame; });
     bool stereo = false;
-    EXPECT_EQ(bad.play(junk, 30000, {256}, &stereo), good.play(clean, 30000, {256}, &stereo));
+    EXPECT_EQ(bad->play(junk, 30000, {256}, &stereo), good->play(clean, 30000, {256}, &stereo));
 }
 
 // Every factory instrument is a preset for each instrument, with exactly the
 // file's values: set on the engine, they give the file back.
-TEST_F(Plugin, PresetsHoldTheFactoryInstruments) {
-    const auto presets = host->presets();
+TEST(PluginLv2, PresetsHoldTheFactoryInstruments) {
+    lv2_host host(SYNTH_LV2_BUNDLE);
+    const auto presets = host.presets();
     size_t files = 0;
     for (const auto& f : fs::directory_iterator(SYNTH_FACTORY_DIR)) files += f.path().extension() == ".zpk";
     ASSERT_GE(files, 24u);
