@@ -62,6 +62,7 @@ public:
         if (!plugin_ || !plugin_->init(plugin_)) return;
         auto* params = static_cast<const clap_plugin_params_t*>(plugin_->get_extension(plugin_, CLAP_EXT_PARAMS));
         if (!params) return;
+        params_ = params;
         // Each parameter by its module (its group's symbol and its LV2
         // symbol: "i1/i1_vol0", "settings/mode") and its name.
         ids_.assign(PARAM_COUNT, CLAP_INVALID_ID);
@@ -149,8 +150,15 @@ public:
         return out;
     }
 
+    std::vector<double> read_back() override {
+        std::vector<double> v(PARAM_COUNT);
+        for (int id = 0; id < PARAM_COUNT; ++id) params_->get_value(plugin_, ids_[id], &v[id]);
+        return v;
+    }
+
 private:
     double rate_;
+    const clap_plugin_params_t* params_ = nullptr;
     void* module_ = nullptr;
     const clap_plugin_entry_t* entry_ = nullptr;
     const clap_plugin_t* plugin_ = nullptr;

@@ -18,7 +18,7 @@ target_compile_definitions(plugin_hosts PUBLIC SYNTH_LV2_BUNDLE="${SYNTH_LV2_BUN
 add_dependencies(plugin_hosts synth_lv2 synth_vst3 synth_clap)
 
 add_executable(plugin_tests test_plugin.cpp test_plugin_library.cpp lv2_host.cpp)
-target_link_libraries(plugin_tests PRIVATE plugin_hosts synth_media synth_core PkgConfig::LILV
+target_link_libraries(plugin_tests PRIVATE plugin_hosts synth_programs synth_media synth_core PkgConfig::LILV
   GTest::gtest_main)
 target_compile_definitions(plugin_tests PRIVATE SYNTH_RENDER="$<TARGET_FILE:synth-render>"
   SYNTH_FACTORY_DIR="${SYNTH_FACTORY_DIR}")

@@ -31,6 +31,15 @@ public:
     // left output; the right one must equal it.
     virtual std::vector<float> play(const std::vector<timed_midi>& events, int64_t frames,
                                     const std::vector<int>& blocks, bool* right_equals_left) = 0;
+
+    // The parameters' values as a host reads them back from the plugin (VST3:
+    // its edit controller; CLAP: its parameters' values), by parameter
+    // number; empty where the format has no such reading (LV2).
+    virtual std::vector<double> read_back() { return {}; }
+    // Loads program `index` (plugin/programs.h) as a host loads a preset
+    // (VST3: its program parameter); false where the format has no programs
+    // of the plugin's own (LV2 has presets of its description, CLAP 1.1 none).
+    virtual bool load_program(int) { return false; }
 };
 
 // The VST3 bundle's library (BUNDLE/Contents/x86_64-linux/synth.so, on

@@ -169,6 +169,7 @@ public:
             const std::u16string title(reinterpret_cast<const char16_t*>(info.title));
             for (int id = 0; id < PARAM_COUNT; ++id)
                 if (title == utf16(param_name(id))) ids_[id] = info.param_id;
+            if (info.flags & V3_PARAM_PROGRAM_CHANGE) program_ = info.param_id, programs_ = info.step_count + 1;
         }
         if (std::count(ids_.begin(), ids_.end(), ~0u) != 0) return;
 
@@ -253,6 +254,20 @@ public:
         return out;
     }
 
+    std::vector<double> read_back() override {
+        std::vector<double> v;
+        for (int id = 0; id < PARAM_COUNT; ++id)
+            v.push_back(v3_cpp_obj(controller_)->normalised_parameter_to_plain(
+                controller_, ids_[id], v3_cpp_obj(controller_)->get_parameter_normalised(controller_, ids_[id])));
+        return v;
+    }
+
+    bool load_program(int index) override {
+        if (programs_ < 2) return false;
+        return v3_cpp_obj(controller_)->set_parameter_normalised(controller_, program_,
+                                                                 double(index) / (programs_ - 1)) == V3_OK;
+    }
+
 private:
     // A message as a VST3 host sends it: notes as note events, controllers
     // and pitch bend as changes of the parameters the MIDI mapping names.
@@ -288,6 +303,8 @@ private:
     v3_edit_controller** controller_ = nullptr;
     v3_midi_mapping** mapping_ = nullptr;
     std::vector<v3_param_id> ids_;
+    v3_param_id program_ = 0;
+    int32_t programs_ = 0;
     std::vector<float> sent_;
     std::vector<float> out_[2];
     int64_t rolling_from_ = -1, rolling_at_ = 0;
