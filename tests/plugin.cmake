@@ -1,22 +1,9 @@
-# The LV2 plugin in a host of our own (liblilv) against synth-render, and
-# lv2_validate on its description.
+# The plugin in every format, in hosts of our own (plugin_hosts, liblilv for
+# LV2), against synth-render; lv2_validate on its LV2 description.
 find_package(PkgConfig REQUIRED)
 if(NOT TARGET PkgConfig::LILV)
   pkg_check_modules(LILV REQUIRED IMPORTED_TARGET GLOBAL lilv-0)
 endif()
-if(NOT TARGET PkgConfig::LV2)
-  pkg_check_modules(LV2 REQUIRED IMPORTED_TARGET GLOBAL lv2)
-endif()
-# The tests' hosts of each format (tests/plugin_instance.h): LV2 through
-# liblilv, VST3 and CLAP on the headers the framework ships.
-add_library(plugin_hosts STATIC lv2_instance.cpp plugin_instance.cpp vst3_instance.cpp clap_instance.cpp)
-target_include_directories(plugin_hosts PUBLIC ${CMAKE_SOURCE_DIR} PRIVATE ${SYNTH_DPF_DIR}/distrho/src)
-target_link_libraries(plugin_hosts PUBLIC synth_core PkgConfig::LV2 ${CMAKE_DL_LIBS})
-target_compile_definitions(plugin_hosts PUBLIC SYNTH_LV2_BUNDLE="${SYNTH_LV2_BUNDLE}"
-  SYNTH_VST3_BUNDLE="${SYNTH_VST3_BUNDLE}" SYNTH_CLAP_FILE="${SYNTH_CLAP_DIR}/synth.clap"
-  SYNTH_MODULE_SUFFIX="${CMAKE_SHARED_MODULE_SUFFIX}")
-add_dependencies(plugin_hosts synth_lv2 synth_vst3 synth_clap)
-
 add_executable(plugin_tests test_plugin.cpp test_plugin_library.cpp lv2_host.cpp)
 target_link_libraries(plugin_tests PRIVATE plugin_hosts synth_programs synth_media synth_core PkgConfig::LILV
   GTest::gtest_main)
