@@ -98,6 +98,7 @@ public:
     std::vector<float> play(const std::vector<timed_midi>& events, int64_t frames, const std::vector<int>& blocks,
                             bool* right_equals_left) override {
         std::vector<float> out;
+        out.reserve(size_t(frames));
         *right_equals_left = true;
         size_t next = 0, b = 0;
         for (int64_t pos = 0; pos < frames;) {

@@ -48,22 +48,25 @@ void lv2_instance::connect_and_activate() {
     sequence_type_ = test_map_uri(nullptr, LV2_ATOM__Sequence);
     if (!handle_) return;
     atom_buf_.resize(1 << 16);
+    ports_.resize(PARAM_COUNT);
     for (auto& o : out_) o.resize(8192);
     descriptor_->connect_port(handle_, PORT_MIDI_IN, atom_buf_.data());
     descriptor_->connect_port(handle_, PORT_OUT_LEFT, out_[0].data());
     descriptor_->connect_port(handle_, PORT_OUT_RIGHT, out_[1].data());
     for (int id = 0; id < PARAM_COUNT; ++id)
-        descriptor_->connect_port(handle_, PORT_FIRST_CONTROL + id, &controls[id]);
+        descriptor_->connect_port(handle_, PORT_FIRST_CONTROL + id, &ports_[id]);
     if (descriptor_->activate) descriptor_->activate(handle_);
 }
 
 std::vector<float> lv2_instance::play(const std::vector<timed_midi>& events, int64_t frames,
                                       const std::vector<int>& blocks, bool* right_equals_left) {
     std::vector<float> out;
+    out.reserve(size_t(frames));
     *right_equals_left = true;
     size_t next = 0, b = 0;
     for (int64_t pos = 0; pos < frames;) {
         const int n = int(std::min<int64_t>(blocks[b++ % blocks.size()], frames - pos));
+        std::copy(controls.begin(), controls.end(), ports_.begin());
         auto* seq = reinterpret_cast<LV2_Atom_Sequence*>(atom_buf_.data());
         seq->atom.type = sequence_type_;
         seq->atom.size = sizeof(LV2_Atom_Sequence_Body);

@@ -51,5 +51,6 @@ private:
     const LV2_Feature* features_[3] = {&map_feature_, &options_feature_, nullptr};
     uint32_t midi_type_, sequence_type_;
     std::vector<uint64_t> atom_buf_; // 8-byte aligned
+    std::vector<float> ports_;       // the control ports' values: `controls` at each block's start
     std::vector<float> out_[2];
 };
