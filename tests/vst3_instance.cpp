@@ -155,6 +155,7 @@ public:
             v3_cpp_obj(factory)->create_instance(factory, info.class_id, v3_component_iid,
                                                  reinterpret_cast<void**>(&component_));
         }
+        v3_cpp_obj_unref(factory); // the host's reference, taken by GetPluginFactory
         if (!component_ || v3_cpp_obj_initialize(component_, nullptr) != V3_OK) return;
         v3_cpp_obj_query_interface(component_, v3_audio_processor_iid, &processor_);
         v3_cpp_obj_query_interface(component_, v3_edit_controller_iid, &controller_);
