@@ -6,8 +6,9 @@
 //
 // The host's transport: while it rolls, a position that does not continue
 // the last one (a start, a relocation, a loop) sets the vibrato to the phase
-// a render from frame 0 has there, so that an export from any point sounds as
-// that part of the whole tune. Without a rolling transport the vibrato runs
+// a render from frame 0 has there (a position before frame 0: where the
+// transport reaches it), so that an export from any point sounds as that
+// part of the whole tune. Without a rolling transport the vibrato runs
 // freely from activation.
 //
 // run() allocates nothing, takes no lock and makes no system call. Parameter
@@ -15,6 +16,7 @@
 // hands them over.
 #include "DistrhoPlugin.hpp"
 
+#include <cstdint>
 #include <cstring>
 
 #include "engine/engine.h"
@@ -123,35 +125,66 @@ protected:
         engine_.reset();
         engine_.set_rate(start_rate(getSampleRate()));
         for (int id = 0; id < PARAM_COUNT; ++id) engine_.set(id, values[id]);
-        rolling_ = false;
+        rolling_ = before_start_ = false;
     }
 
     void sampleRateChanged(double rate) override { engine_.set_rate(start_rate(rate)); }
 
     void run(const float**, float** outputs, uint32_t frames, const MidiEvent* events, uint32_t count) override {
-        follow_transport(frames);
+        const timeline_mark mark = follow_transport(frames);
+        uint32_t mark_at = mark.at;
         block_writer<float> block(engine_, outputs[0]);
         for (uint32_t i = 0; i < count; ++i) {
             const MidiEvent& e = events[i];
+            const uint32_t at = e.frame < frames ? e.frame : frames;
+            if (at >= mark_at) {
+                block.flush(mark_at);
+                engine_.set_timeline_frame(mark.frame);
+                mark_at = UINT32_MAX;
+            }
             unsigned long message;
             if (pack_short_message(e.size > MidiEvent::kDataSize ? e.dataExt : e.data, e.size, &message))
-                block.add(e.frame < frames ? e.frame : frames, message);
+                block.add(at, message);
+        }
+        if (mark_at <= frames) {
+            block.flush(mark_at);
+            engine_.set_timeline_frame(mark.frame);
         }
         block.flush(frames);
         if (outputs[1] != outputs[0]) std::memcpy(outputs[1], outputs[0], sizeof(float) * frames);
     }
 
 private:
-    void follow_transport(uint32_t frames) {
+    // Where in a block the vibrato takes the phase of the host's timeline,
+    // and the timeline's frame there (`at` past the block: nowhere).
+    struct timeline_mark {
+        uint32_t at;
+        int64_t frame;
+    };
+
+    // A rolling transport that jumps sets the phase at the block's start. A
+    // jump to before the song's start (hosts roll from a little before it,
+    // Ardour from -768 when it exports) sets it where the song starts.
+    timeline_mark follow_transport(uint32_t frames) {
         const TimePosition& t = getTimePosition();
-        if (t.playing && (!rolling_ || t.frame != next_frame_)) engine_.set_timeline_frame(int64_t(t.frame));
+        const int64_t start = int64_t(t.frame); // the host's frame, negative ones included
+        const bool jump = t.playing && (!rolling_ || t.frame != next_frame_);
         rolling_ = t.playing;
         next_frame_ = t.frame + frames;
+        if (!t.playing) before_start_ = false;
+        else if (jump) before_start_ = start < 0;
+        if (jump && start >= 0) return {0, start};
+        if (before_start_ && start + int64_t(frames) > 0) {
+            before_start_ = false;
+            return {uint32_t(-start), 0};
+        }
+        return {UINT32_MAX, 0};
     }
 
     synth_engine engine_;
-    bool rolling_ = false;   // the transport rolled in the last block
-    uint64_t next_frame_ = 0; // where it goes on if it keeps rolling
+    bool rolling_ = false;      // the transport rolled in the last block
+    uint64_t next_frame_ = 0;   // where it goes on if it keeps rolling
+    bool before_start_ = false; // it rolls towards the song's start from before it
 
     DISTRHO_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR(SynthPlugin)
 };

@@ -12,6 +12,8 @@ packages=(
   dpf-source
   # tests: hosts for the LV2 plugin and its validator
   liblilv-dev lilv-utils jalv sordi
+  # tests: the VST3 plugin in Ardour 7, headless (ardour7-lua, ardour7-export)
+  ardour
   # tests: the fuzz targets (clang with its libFuzzer)
   clang libclang-rt-dev
   # running on a desktop: the message box (xmessage); the panel's test
