@@ -114,7 +114,7 @@ public:
                 }
             for (; next < events.size() && events[next].frame < pos + n; ++next) {
                 const timed_midi& m = events[next];
-                if (m.position >= 0) {
+                if (m.position != timed_midi::no_position) {
                     rolling_from_ = m.frame;
                     rolling_at_ = m.position;
                     continue;

@@ -77,7 +77,7 @@ std::vector<float> lv2_instance::play(const std::vector<timed_midi>& events, int
             alignas(8) uint8_t event[128] = {};
             auto* e = reinterpret_cast<LV2_Atom_Event*>(event);
             e->time.frames = events[next].frame - pos;
-            if (events[next].position >= 0) { // time:Position, rolling
+            if (events[next].position != timed_midi::no_position) { // time:Position, rolling
                 LV2_Atom_Forge forge;
                 lv2_atom_forge_init(&forge, &map_);
                 lv2_atom_forge_set_buffer(&forge, event + sizeof e->time, sizeof event - sizeof e->time);

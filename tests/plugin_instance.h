@@ -13,7 +13,8 @@ struct timed_midi {
     int64_t frame; // from the start of the run
     uint8_t bytes[3];
     uint32_t size = 3;
-    int64_t position = -1; // 0 or more: instead of MIDI, the host's transport rolling at this frame
+    int64_t position = no_position; // else, instead of MIDI: the host's transport rolling, at this frame of its song
+    static constexpr int64_t no_position = INT64_MIN;
 };
 
 class plugin_instance {

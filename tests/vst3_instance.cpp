@@ -220,7 +220,7 @@ public:
             for (; next < events.size() && events[next].frame < pos + n; ++next) {
                 const timed_midi& e = events[next];
                 const int32_t at = int32_t(e.frame - pos);
-                if (e.position >= 0) {
+                if (e.position != timed_midi::no_position) {
                     rolling_from_ = e.frame;
                     rolling_at_ = e.position;
                     continue;
