@@ -25,7 +25,7 @@ add_custom_command(OUTPUT ${SYNTH_ZIP}
   COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/factory/README.md ${stage}/instruments/README.md
   COMMAND ${CMAKE_COMMAND} -E chdir ${CMAKE_BINARY_DIR}/zip
           ${CMAKE_COMMAND} -E tar cf ${SYNTH_ZIP} --format=zip ${SYNTH_ZIP_NAME}
-  DEPENDS ${programs} synth_lv2 synth_vst3 synth_clap synth_picture ${SYNTH_FACTORY_DIR}/.written ${SYNTH_DEMO_MIDI}
+  DEPENDS ${programs} synth_plugin-lv2 synth_plugin-vst3 synth_plugin-clap synth_picture ${SYNTH_FACTORY_DIR}/.written ${SYNTH_DEMO_MIDI}
     ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/factory/README.md
   COMMENT "Packing ${SYNTH_ZIP_NAME}.zip")
 add_custom_target(windows_zip ALL DEPENDS ${SYNTH_ZIP})
