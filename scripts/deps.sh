@@ -8,8 +8,13 @@ packages=(
   cmake ninja-build g++ pkg-config libgtest-dev libbenchmark-dev
   liballegro4-dev portaudio19-dev librtmidi-dev libjack-jackd2-dev
   libsndfile1-dev lv2-dev
+  # the plugin's framework (the DISTRHO Plugin Framework's sources), patched
+  # at build time
+  dpf-source patch
   # tests: hosts for the LV2 plugin and its validator
   liblilv-dev lilv-utils jalv sordi
+  # tests: the VST3 plugin in Ardour 7, headless (ardour7-lua, ardour7-export)
+  ardour
   # tests: the fuzz targets (clang with its libFuzzer)
   clang libclang-rt-dev
   # running on a desktop: the message box (xmessage); the panel's test

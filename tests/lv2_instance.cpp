@@ -2,6 +2,7 @@
 
 #include <lv2/atom/util.h>
 #include <lv2/atom/forge.h>
+#include <lv2/buf-size/buf-size.h>
 #include <lv2/midi/midi.h>
 #include <lv2/time/time.h>
 
@@ -18,15 +19,21 @@ LV2_URID test_map_uri(LV2_URID_Map_Handle, const char* uri) {
     return LV2_URID(uris.size());
 }
 
-lv2_instance::lv2_instance(const LV2_Descriptor* descriptor, const std::string& bundle_dir, double rate)
-    : controls(PARAM_COUNT) {
-    const LV2_Feature* features[] = {&map_feature_, nullptr};
+lv2_instance::lv2_instance(const LV2_Descriptor* descriptor, const std::string& bundle_dir, double rate) {
+    controls.resize(PARAM_COUNT);
+    set_options();
     descriptor_ = descriptor;
     std::string bundle = bundle_dir;
     if (bundle.back() != '/') bundle += '/';
-    handle_ = descriptor->instantiate(descriptor, rate, bundle.c_str(), features);
+    handle_ = descriptor->instantiate(descriptor, rate, bundle.c_str(), features_);
     for (int id = 0; id < PARAM_COUNT; ++id) controls[id] = float(port_default(id));
     connect_and_activate();
+}
+
+void lv2_instance::set_options() {
+    options_[0] = {LV2_OPTIONS_INSTANCE, 0, test_map_uri(nullptr, LV2_BUF_SIZE__maxBlockLength), sizeof max_block_,
+                   test_map_uri(nullptr, LV2_ATOM__Int), &max_block_};
+    options_[1] = {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr};
 }
 
 lv2_instance::~lv2_instance() {
@@ -41,22 +48,25 @@ void lv2_instance::connect_and_activate() {
     sequence_type_ = test_map_uri(nullptr, LV2_ATOM__Sequence);
     if (!handle_) return;
     atom_buf_.resize(1 << 16);
+    ports_.resize(PARAM_COUNT);
     for (auto& o : out_) o.resize(8192);
     descriptor_->connect_port(handle_, PORT_MIDI_IN, atom_buf_.data());
     descriptor_->connect_port(handle_, PORT_OUT_LEFT, out_[0].data());
     descriptor_->connect_port(handle_, PORT_OUT_RIGHT, out_[1].data());
     for (int id = 0; id < PARAM_COUNT; ++id)
-        descriptor_->connect_port(handle_, PORT_FIRST_CONTROL + id, &controls[id]);
+        descriptor_->connect_port(handle_, PORT_FIRST_CONTROL + id, &ports_[id]);
     if (descriptor_->activate) descriptor_->activate(handle_);
 }
 
 std::vector<float> lv2_instance::play(const std::vector<timed_midi>& events, int64_t frames,
                                       const std::vector<int>& blocks, bool* right_equals_left) {
     std::vector<float> out;
+    out.reserve(size_t(frames));
     *right_equals_left = true;
     size_t next = 0, b = 0;
     for (int64_t pos = 0; pos < frames;) {
         const int n = int(std::min<int64_t>(blocks[b++ % blocks.size()], frames - pos));
+        std::copy(controls.begin(), controls.end(), ports_.begin());
         auto* seq = reinterpret_cast<LV2_Atom_Sequence*>(atom_buf_.data());
         seq->atom.type = sequence_type_;
         seq->atom.size = sizeof(LV2_Atom_Sequence_Body);
@@ -67,7 +77,7 @@ std::vector<float> lv2_instance::play(const std::vector<timed_midi>& events, int
             alignas(8) uint8_t event[128] = {};
             auto* e = reinterpret_cast<LV2_Atom_Event*>(event);
             e->time.frames = events[next].frame - pos;
-            if (events[next].position >= 0) { // time:Position, rolling
+            if (events[next].position != timed_midi::no_position) { // time:Position, rolling
                 LV2_Atom_Forge forge;
                 lv2_atom_forge_init(&forge, &map_);
                 lv2_atom_forge_set_buffer(&forge, event + sizeof e->time, sizeof event - sizeof e->time);
