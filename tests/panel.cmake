@@ -3,7 +3,8 @@
 add_executable(panel_tests
   test_panel_table.cpp
   test_panel_widgets.cpp
-  test_panel_files.cpp)
+  test_panel_files.cpp
+  test_panel_pixels.cpp)
 target_link_libraries(panel_tests PRIVATE synth_panel GTest::gtest_main)
 gtest_discover_tests(panel_tests DISCOVERY_TIMEOUT 60)
 
