@@ -1,6 +1,8 @@
+#include "panel/panel_art.h"
 #include "panel/pixels.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <utility>
 
 void pixels::rectfill(int x1, int y1, int x2, int y2, uint32_t c) {
@@ -71,4 +73,23 @@ int slider_position_at(const panel_widget& s, int max, int x, int y) {
     // fixdiv(itofix(mp), ratio), through doubles as Allegro does it.
     const double q = double(mp) / (double(ratio(s, max)) / 65536.0);
     return fixed_to_int(int32_t(q * 65536.0 + 0.5));
+}
+
+bool read_panel_art(const unsigned char* runs, unsigned long size, pixels& up, pixels& down) {
+    pixels* const pictures[2] = {&up, &down};
+    unsigned long at = 0;
+    for (pixels* p : pictures) {
+        *p = pixels(PANEL_W, PANEL_H);
+        size_t filled = 0;
+        while (filled < p->px.size()) {
+            if (size - at < 5) return false;
+            const size_t length = size_t(runs[at]) | size_t(runs[at + 1]) << 8;
+            const uint32_t colour = uint32_t(runs[at + 2]) << 16 | uint32_t(runs[at + 3]) << 8 | runs[at + 4];
+            at += 5;
+            if (length == 0 || length > p->px.size() - filled) return false;
+            std::fill_n(p->px.begin() + std::ptrdiff_t(filled), length, colour);
+            filled += length;
+        }
+    }
+    return at == size;
 }
