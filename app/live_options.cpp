@@ -4,11 +4,43 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
-#include "app/audio_options.h"
 #include "app/setting_options.h"
+#include "platform/outputs.h"
+#include "platform/stop_request.h"
+
+namespace {
+
+// The --audio names, for a complaint: "jack, alsa, none or auto".
+std::string audio_names() {
+    int count;
+    const output_row* rows = output_rows(&count);
+    std::string names;
+    for (int k = 0; k < count; ++k) names += std::string(rows[k].name) + (k + 1 < count ? ", " : " or auto");
+    return names;
+}
+
+// The usage lines of --audio, --period and --rate, from the table of outputs.
+std::string audio_usage() {
+    int count;
+    const output_row* rows = output_rows(&count);
+    std::string text = "  --audio A          where the sound goes; auto (the default) tries each in turn:\n";
+    std::string own_clock;
+    for (int k = 0; k < count; ++k) {
+        std::string name = rows[k].name;
+        name.resize(std::max<size_t>(name.size() + 1, 8), ' ');
+        text += "                       " + name + rows[k].usage + "\n";
+        if (rows[k].own_clock) own_clock += std::string(own_clock.empty() ? "; " : ", ") + rows[k].host;
+    }
+    if (!own_clock.empty()) own_clock += " uses the server's";
+    return text + "  --period N         frames per buffer, 16 to 8192 (default 256" + own_clock + ")\n" +
+           "  --rate N           samples per second, 8000 to 192000 (default 44100" + own_clock + ")\n";
+}
+
+} // namespace
 
 live_options::live_options() { start_settings(setting); }
 
@@ -21,7 +53,7 @@ std::string live_usage() {
            "                     physical source, also ones that appear later; none; or any other\n"
            "                     text: every source whose name contains it\n"
            "  --list-devices     print the audio outputs and MIDI sources and exit\n"
-           "  --no-gui           no panel: play until interrupted (" + stop_requests() + ")\n"
+           "  --no-gui           no panel: play until interrupted (" + stop_request_names() + ")\n"
            "  --help, --version\n"
            "the settings both instruments share:\n" +
            settings_usage();
@@ -52,10 +84,11 @@ parse_result parse_live_options(int argc, char** argv, live_options* o, std::str
         case I1: o->i1 = arg; break;
         case I2: o->i2 = arg; break;
         case AUDIO:
-            if (!audio_named(arg, &o->devices.audio)) {
+            if (arg != "auto" && !output_row_named(arg)) {
                 *message = "--audio takes " + audio_names() + ", not \"" + arg + "\"";
                 return parse_result::bad_usage;
             }
+            o->devices.audio = arg;
             break;
         case PERIOD: {
             char* end = nullptr;

@@ -28,6 +28,6 @@ parse_result parse_live_options(int argc, char** argv, live_options* o, std::str
 // The usage text, every option a line.
 std::string live_usage();
 
-// The most frames per ALSA buffer --period takes, and the fewest.
+// The most frames per buffer --period takes, and the fewest.
 constexpr int MIN_PERIOD = 16;
 constexpr int MAX_PERIOD = 8192;

@@ -17,10 +17,8 @@
 #include <cstdlib>
 #include <optional>
 
-#include "app/live_options.h"
-#include "app/panel_input.h"
-#include "app/stop_request.h"
 #include "app/data_files.h"
+#include "app/live_options.h"
 #include "app/start_engine.h"
 #include "engine/engine.h"
 #include "files/instrument_file.h"
@@ -28,45 +26,52 @@
 #include "panel/file_buttons.h"
 #include "platform/live.h"
 #include "platform/msgbox.h"
-#include "platform/sound_output.h"
+#include "platform/panel_input.h"
+#include "platform/stop_request.h"
 
 namespace {
 
-// Set from Allegro's window thread when the window's close button is pressed.
-std::atomic<bool> close_pressed{false};
-void on_close_button() { close_pressed.store(true, std::memory_order_relaxed); }
-// A stop request (SIGINT, SIGTERM; on Windows the console's) ends the panel
-// the same way, in the order Escape does.
-void on_stop() { close_pressed.store(true, std::memory_order_relaxed); }
-
-int (*library_mouse_b)() = nullptr;
-
 // Once the panel is up, the dialog loops read the input themselves where
-// the library's reader is parked (app/panel_input.h): every millisecond
+// the library's reader is parked (platform/panel_input.h): every millisecond
 // while the mouse or keyboard is in use, a few dozen times a second while
 // nothing happens.
 constexpr int BUSY_MS = 1, IDLE_MS = 15;
 constexpr int STAY_BUSY_MS = 400; // after the last sign of the player
 
-int last_x = -1, last_y = -1;
-int quiet_ms = STAY_BUSY_MS;
+// What the panel's loop keeps between passes. Allegro's close-button
+// callback, its mouse-button poll and the stop-request handler take no
+// pointer of ours, so it lives here.
+struct {
+    // Set from Allegro's window thread when the window's close button is
+    // pressed, or by a stop request.
+    std::atomic<bool> close_pressed{false};
+    int (*library_mouse_b)() = nullptr;
+    int last_x = -1, last_y = -1;
+    int quiet_ms = STAY_BUSY_MS;
+} panel_loop;
+
+void on_close_button() { panel_loop.close_pressed.store(true, std::memory_order_relaxed); }
+// A stop request (SIGINT, SIGTERM; on Windows the console's) ends the panel
+// the same way, in the order Escape does.
+void on_stop() { panel_loop.close_pressed.store(true, std::memory_order_relaxed); }
 
 // Every dialog of the program (the panel, the file selector, alerts) polls
 // the mouse buttons once per pass of its loop. Resting here lets an idle
 // panel leave the processor to the audio thread, and turns the window's
 // close button into the Escape key every dialog already understands.
 int idle_mouse_b() {
+    auto& p = panel_loop;
     read_library_input();
-    if (close_pressed.load(std::memory_order_relaxed) && !keypressed())
+    if (p.close_pressed.load(std::memory_order_relaxed) && !keypressed())
         simulate_keypress(KEY_ESC << 8 | 27);
-    const int buttons = library_mouse_b();
-    const bool active = buttons != 0 || mouse_x != last_x || mouse_y != last_y || keypressed();
-    last_x = mouse_x;
-    last_y = mouse_y;
-    if (active) quiet_ms = 0;
-    const int ms = quiet_ms < STAY_BUSY_MS ? BUSY_MS : IDLE_MS;
+    const int buttons = p.library_mouse_b();
+    const bool active = buttons != 0 || mouse_x != p.last_x || mouse_y != p.last_y || keypressed();
+    p.last_x = mouse_x;
+    p.last_y = mouse_y;
+    if (active) p.quiet_ms = 0;
+    const int ms = p.quiet_ms < STAY_BUSY_MS ? BUSY_MS : IDLE_MS;
     rest(ms);
-    quiet_ms += ms;
+    p.quiet_ms += ms;
     return buttons;
 }
 
@@ -82,30 +87,39 @@ void setup_gui_colours() {
     gui_bg_color = makecol(0, 0, 0);
 }
 
-void shut_down_sound() {
-    live_close_stream();
-    live_close_midi();
-    live_close();
+void shut_down_sound(live_session& live) {
+    live.close_stream();
+    live.close_midi();
+    live.close();
 }
 
-// Without a panel: plays until a stop request (app/stop_request.h).
-int run_headless(synth_engine& engine, const live_options& o) {
+// With --audio auto and no output to be had: one line on stderr naming each
+// output tried and why it failed. True when that is so.
+bool say_no_sound(const live_session& live, const live_options& o) {
+    if (o.devices.audio != "auto" || live.host()[0] != '\0') return false;
+    std::fprintf(stderr, "synth: no sound: %s\n", live.failures().c_str());
+    return true;
+}
+
+// Without a panel: plays until a stop request (platform/stop_request.h).
+int run_headless(synth_engine& engine, live_session& live, const live_options& o) {
     hold_stop_requests();
     std::string why;
-    if (!live_open(engine, o.devices, &why)) {
+    if (!live.open(engine, o.devices, &why)) {
         std::fprintf(stderr, "synth: %s\n", why.c_str());
         return 1;
     }
-    std::printf("synth: %s\n", live_connections().c_str());
+    say_no_sound(live, o);
+    std::printf("synth: %s\n", live.connections().c_str());
     std::fflush(stdout);
     wait_for_stop_request();
-    shut_down_sound();
+    shut_down_sound(live);
     return 0;
 }
 
 // The panel: graphics, then sound and MIDI, then the dialog until Escape;
 // then everything down again.
-int run_panel(synth_engine& engine, const live_options& o, const instrument_files& files) {
+int run_panel(synth_engine& engine, live_session& live, const live_options& o, const instrument_files& files) {
     std::string message;
     if (install_allegro(SYSTEM_AUTODETECT, &errno, atexit) != 0) {
         std::fprintf(stderr, "synth: no display to show the panel on%s%s (--no-gui plays without one)\n",
@@ -116,14 +130,14 @@ int run_panel(synth_engine& engine, const live_options& o, const instrument_file
     install_timer(); // rest() needs it to sleep at all
 
     if (desktop_color_depth() < 16) {
-        MessageBoxA(nullptr, "Needs 16, 24, or 32 bit color", "Error", 0);
+        message_box("Needs 16, 24, or 32 bit color", "Error");
         return 0;
     }
     set_color_depth(desktop_color_depth());
     // Many desktops refuse a full-screen mode: a window of the same size will do.
     if (set_gfx_mode(GFX_AUTODETECT_FULLSCREEN, 1024, 768, 0, 0) < 0 &&
         set_gfx_mode(GFX_AUTODETECT_WINDOWED, 1024, 768, 0, 0) < 0) {
-        MessageBoxA(nullptr, "Cannot set 1024x768 gfx mode", "Error", 0);
+        message_box("Cannot set 1024x768 gfx mode", "Error");
         return 0;
     }
     set_close_button_callback(on_close_button);
@@ -131,23 +145,22 @@ int run_panel(synth_engine& engine, const live_options& o, const instrument_file
     // From here on every dialog, the boxes below as well as the panel, takes
     // the mouse and rests between passes.
     install_mouse();
-    library_mouse_b = gui_mouse_b;
+    panel_loop.library_mouse_b = gui_mouse_b;
     gui_mouse_b = idle_mouse_b;
-    message_box_hook(panel_message_box);
 
     // From here on the engine renders and notes reach the voices.
-    if (!live_open(engine, o.devices, &message)) {
+    if (!live.open(engine, o.devices, &message)) {
         set_gfx_mode(GFX_TEXT, 0, 0, 0, 0);
         std::fprintf(stderr, "synth: %s\n", message.c_str());
         return 1;
     }
 
-    // No sound output could be had at all: the musician is told, once, and
-    // the panel runs silent. The sound output's error code goes to
-    // standard output.
-    if (o.devices.audio == audio_choice::automatic && live_host()[0] == '\0') {
-        MessageBoxA(nullptr, "Error", "SetOutput", 0);
-        std::printf("%d\n", int(sound_error()));
+    // No sound output could be had at all: the musician is told, once (in a
+    // box drawn on the panel's screen), and the panel runs silent. The sound
+    // output's error code goes to standard output.
+    if (say_no_sound(live, o)) {
+        message_box("Error", "SetOutput", panel_message_box);
+        std::printf("%d\n", int(live.sound_error()));
         std::fflush(stdout);
     }
 
@@ -168,8 +181,7 @@ int run_panel(synth_engine& engine, const live_options& o, const instrument_file
 
     if (picture) destroy_bitmap(picture);
     set_picture(nullptr);
-    shut_down_sound();
-    message_box_hook(nullptr);
+    shut_down_sound(live);
     return 0;
 }
 
@@ -186,7 +198,7 @@ int main(int argc, char** argv) {
     case parse_result::run: break;
     }
     if (o.list_devices) {
-        std::fputs(live_devices().c_str(), stdout);
+        std::fputs(live_session::devices().c_str(), stdout);
         return 0;
     }
 
@@ -196,6 +208,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "synth: %s\n", message.c_str());
         return 1;
     }
-    return o.no_gui ? run_headless(engine, o) : run_panel(engine, o, files);
+    live_session live;
+    return o.no_gui ? run_headless(engine, live, o) : run_panel(engine, live, o, files);
 }
 END_OF_MAIN()

@@ -19,14 +19,12 @@ target_include_directories(synth_data_files PUBLIC ${CMAKE_SOURCE_DIR})
 target_compile_definitions(synth_data_files PRIVATE
   SYNTH_INSTALLED_DATA="${SYNTH_FULL_DATA_DIR}" SYNTH_DATA_FROM_PROGRAMS="${data_from_programs}")
 
-# How stop requests arrive and how the panel reads its input are the
-# system's (stop_request_*.cpp, panel_input_*.cpp).
+# How the panel reads its input is the system's (platform/panel_input.h).
 if(WIN32)
-  set(synth_system stop_request_windows.cpp panel_input_windows.cpp)
+  set(panel_input ${CMAKE_SOURCE_DIR}/platform/windows/panel_input.cpp)
 else()
-  set(synth_system stop_request_posix.cpp panel_input_x11.cpp)
+  set(panel_input ${CMAKE_SOURCE_DIR}/platform/linux/panel_input.cpp)
 endif()
-list(TRANSFORM synth_system PREPEND ${CMAKE_CURRENT_LIST_DIR}/)
-add_executable(synth ${CMAKE_CURRENT_LIST_DIR}/main.cpp ${synth_system})
-target_link_libraries(synth PRIVATE synth_panel synth_platform synth_options synth_data_files)
+add_executable(synth ${CMAKE_CURRENT_LIST_DIR}/main.cpp ${panel_input})
+target_link_libraries(synth PRIVATE synth_panel synth_live_options synth_platform synth_data_files)
 add_dependencies(synth synth_picture)

@@ -9,6 +9,9 @@
 //   - one that is not a regular file: a FIFO, a device, standard output;
 //   - a regular file in a folder where no temporary file can be made beside
 //     it (no write permission there) while the file itself is writable.
+//
+// Each system writes it its own way: platform/linux/replacement_file.cpp,
+// platform/windows/replacement_file.cpp.
 #pragma once
 
 #include <string>

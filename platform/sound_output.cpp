@@ -1,13 +1,11 @@
 #include "platform/sound_output.h"
 
 #include <portaudio.h>
-#include <pa_jack.h>
 
 #include <algorithm>
 #include <cstdint>
 
 #include "platform/host.h"
-#include "platform/portaudio_outputs.h"
 
 struct sound_stream {
     PaStream* pa = nullptr;
@@ -19,25 +17,30 @@ struct sound_stream {
     bool spread = false;
     unsigned char* mono = nullptr;
     bool running = false;
+    std::string device;
 
     ~sound_stream() { delete[] mono; }
 };
 
 namespace {
 
-sound_error_code last_error = sound_ok;
+PaHostApiTypeId api_type(sound_host host) {
+    switch (host) {
+    case sound_host::wasapi: return paWASAPI;
+    case sound_host::mme: return paMME;
+    case sound_host::alsa: break;
+    }
+    return paALSA;
+}
 
-// PortAudio brings up its JACK host API as well; its client, should a JACK
-// server answer, carries our name rather than "PortAudio".
 bool bring_up_portaudio() {
-    quiet_libraries();
-    PaJack_SetClientName(program_name().c_str());
+    before_sound_library();
     return Pa_Initialize() == paNoError;
 }
 
-// ALSA's default output device, or paNoDevice.
-PaDeviceIndex alsa_default_output() {
-    const PaHostApiIndex api = Pa_HostApiTypeIdToHostApiIndex(paALSA);
+// The host API's default output device, or paNoDevice.
+PaDeviceIndex default_output(sound_host host) {
+    const PaHostApiIndex api = Pa_HostApiTypeIdToHostApiIndex(api_type(host));
     const PaHostApiInfo* info = api < 0 ? nullptr : Pa_GetHostApiInfo(api);
     if (!info || info->defaultOutputDevice < 0) return paNoDevice;
     const PaDeviceInfo* d = Pa_GetDeviceInfo(info->defaultOutputDevice);
@@ -73,8 +76,8 @@ int pa_callback(const void*, void* output, unsigned long frames, const PaStreamC
     return paContinue;
 }
 
-sound_stream* fail(sound_error_code code, sound_stream* s) {
-    last_error = code;
+sound_stream* fail(sound_error_code code, sound_stream* s, sound_error_code* error) {
+    if (error) *error = code;
     delete s;
     Pa_Terminate();
     return nullptr;
@@ -82,42 +85,45 @@ sound_stream* fail(sound_error_code code, sound_stream* s) {
 
 } // namespace
 
-sound_stream* sound_open(const sound_format& f, sound_callback callback, void* user) {
-    last_error = sound_ok;
+sound_stream* sound_open(sound_host host, const sound_format& f, sound_callback callback, void* user,
+                         sound_error_code* error) {
     if (!bring_up_portaudio()) {
-        last_error = sound_no_library;
+        if (error) *error = sound_no_library;
         return nullptr;
     }
     auto* s = new sound_stream;
-    const PaDeviceIndex dev = alsa_default_output();
-    if (dev == paNoDevice) return fail(sound_no_device, s);
+    const PaDeviceIndex dev = default_output(host);
+    if (dev == paNoDevice) return fail(sound_no_device, s, error);
     if (f.channels < 1 || f.channels > 2 || f.frames < 1 || f.rate < 1 || !callback)
-        return fail(sound_refused, s);
+        return fail(sound_refused, s, error);
     s->callback = callback;
     s->user = user;
     s->frames = f.frames;
     s->sample_bytes = f.format == sample_format::int16 ? 2 : 4;
+    const PaDeviceInfo* info = Pa_GetDeviceInfo(dev);
+    s->device = info->name ? info->name : "";
 
     PaStreamParameters out{};
     out.device = dev;
     out.channelCount = f.channels;
-    if (f.channels == 1 && Pa_GetDeviceInfo(dev)->maxOutputChannels >= 2) {
+    if (f.channels == 1 && info->maxOutputChannels >= 2) {
         out.channelCount = 2;
         s->spread = true;
         s->mono = new unsigned char[size_t(f.frames) * s->sample_bytes];
     }
     out.sampleFormat = f.format == sample_format::int16 ? paInt16 : paFloat32;
-    out.suggestedLatency = Pa_GetDeviceInfo(dev)->defaultLowOutputLatency;
+    out.suggestedLatency = info->defaultLowOutputLatency;
     if (Pa_OpenStream(&s->pa, nullptr, &out, f.rate, unsigned(f.frames), paClipOff | paDitherOff, pa_callback,
                       s) != paNoError)
-        return fail(sound_refused, s);
+        return fail(sound_refused, s, error);
+    if (error) *error = sound_ok;
     return s;
 }
 
-bool sound_start(sound_stream* s) {
+bool sound_start(sound_stream* s, sound_error_code* error) {
     if (!s) return false;
     if (!s->running && Pa_StartStream(s->pa) != paNoError) {
-        last_error = sound_not_started;
+        if (error) *error = sound_not_started;
         return false;
     }
     s->running = true;
@@ -138,11 +144,22 @@ void sound_close(sound_stream* s) {
     Pa_Terminate();
 }
 
-sound_error_code sound_error() { return last_error; }
+std::string sound_device(const sound_stream* s) { return s ? s->device : std::string(); }
 
-std::vector<std::string> sound_alsa_outputs() {
-    if (!bring_up_portaudio()) return {};
-    std::vector<std::string> names = portaudio_outputs(paALSA);
+std::vector<std::string> sound_outputs(sound_host host) {
+    std::vector<std::string> names;
+    if (!bring_up_portaudio()) return names;
+    const PaHostApiIndex api = Pa_HostApiTypeIdToHostApiIndex(api_type(host));
+    const PaHostApiInfo* info = api < 0 ? nullptr : Pa_GetHostApiInfo(api);
+    for (int k = 0; info && k < info->deviceCount; ++k) {
+        const PaDeviceIndex d = Pa_HostApiDeviceIndexToDeviceIndex(api, k);
+        const PaDeviceInfo* di = Pa_GetDeviceInfo(d);
+        if (!di || di->maxOutputChannels < 1) continue;
+        if (d == info->defaultOutputDevice)
+            names.insert(names.begin(), di->name);
+        else
+            names.push_back(di->name);
+    }
     Pa_Terminate();
     return names;
 }

@@ -1,4 +1,5 @@
-// Sound output on ALSA's default device, over PortAudio's ALSA host API.
+// Sound output over PortAudio, on the default output device of one of its
+// host APIs: ALSA on Linux, WASAPI or MME on Windows.
 //
 // A stream calls its callback from the audio library's thread with exactly
 // `frames` frames to fill each time, from sound_start until sound_stop. A
@@ -8,6 +9,8 @@
 
 #include <string>
 #include <vector>
+
+enum class sound_host { alsa, wasapi, mme };
 
 enum class sample_format { int16, float32 };
 
@@ -22,28 +25,29 @@ struct sound_format {
 // library's thread: it must not allocate, lock, block or do I/O.
 using sound_callback = void (*)(void* out, int frames, void* user);
 
-// Why the latest open or start failed; sound_error() keeps it until the next
-// open, also once everything is closed.
+// Why an open or start failed.
 enum sound_error_code {
     sound_ok = 0,
     sound_no_library = 1,  // PortAudio could not be brought up
-    sound_no_device = 2,   // no ALSA output device
+    sound_no_device = 2,   // the host API has no output device
     sound_refused = 3,     // the device does not take this format or rate
     sound_not_started = 4, // the device took the stream but would not start it
 };
 
 struct sound_stream;
 
-// Opens the stream on ALSA's default output device; null, with the reason in
-// sound_error(), when it cannot be had. Nothing runs until sound_start.
-sound_stream* sound_open(const sound_format& format, sound_callback callback, void* user);
-bool sound_start(sound_stream* stream);
+// Opens the stream on the host API's default output device; null, with the
+// reason in *error, when it cannot be had. Nothing runs until sound_start.
+sound_stream* sound_open(sound_host host, const sound_format& format, sound_callback callback, void* user,
+                         sound_error_code* error);
+// False, with the reason in *error, when the stream would not start.
+bool sound_start(sound_stream* stream, sound_error_code* error);
 // No callback runs once this returns. A null or stopped stream is fine.
 void sound_stop(sound_stream* stream);
 // Stops, closes and frees the stream; null is fine.
 void sound_close(sound_stream* stream);
+// The name of the device the stream plays on.
+std::string sound_device(const sound_stream* stream);
 
-sound_error_code sound_error();
-
-// The names of the ALSA output devices, the default first.
-std::vector<std::string> sound_alsa_outputs();
+// The names of the host API's output devices, the default first.
+std::vector<std::string> sound_outputs(sound_host host);

@@ -29,6 +29,7 @@ jack_nframes_t first_sound(const jack_tester& t, jack_nframes_t from, jack_nfram
 }
 
 synth_engine engine;
+live_session live;
 
 void dense_instruments() {
     for (instrument* in : {&engine.i1, &engine.i2}) {
@@ -55,9 +56,9 @@ bool start(jack_server& server, int period, jack_tester*& tester, double seconds
     engine.reset();
     tester = new jack_tester(seconds);
     live_settings s;
-    s.audio = audio_choice::jack;
+    s.audio = "jack";
     std::string why;
-    if (!tester->ok() || !live_open(engine, s, &why) || !tester->record_from("^device_measure(-[0-9]+)?")) {
+    if (!tester->ok() || !live.open(engine, s, &why) || !tester->record_from("^device_measure(-[0-9]+)?")) {
         std::fprintf(stderr, "could not set up MIDI in and audio out: %s\n", why.c_str());
         return false;
     }
@@ -65,9 +66,9 @@ bool start(jack_server& server, int period, jack_tester*& tester, double seconds
 }
 
 void stop(jack_server& server, jack_tester*& tester) {
-    live_close_stream();
-    live_close_midi();
-    live_close();
+    live.close_stream();
+    live.close_midi();
+    live.close();
     delete tester;
     tester = nullptr;
     server.stop();

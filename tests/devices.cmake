@@ -35,7 +35,7 @@ gtest_discover_tests(live_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS devices R
 # The live program's command line, arrival placement and message queue; the
 # queue's hand-over between threads also under ThreadSanitizer.
 add_executable(live_parts_tests test_live_parts.cpp)
-target_link_libraries(live_parts_tests PRIVATE synth_options synth_platform GTest::gtest_main)
+target_link_libraries(live_parts_tests PRIVATE synth_live_options GTest::gtest_main)
 gtest_discover_tests(live_parts_tests DISCOVERY_TIMEOUT 60 TEST_FILTER -MessageQueue.*)
 gtest_discover_tests(live_parts_tests DISCOVERY_TIMEOUT 60 TEST_FILTER MessageQueue.*
   PROPERTIES LABELS concurrency)

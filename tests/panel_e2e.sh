@@ -112,19 +112,19 @@ cat >"$work/gdb.cmds" <<'GDB'
 set pagination off
 set confirm off
 handle SIGPIPE SIGUSR1 SIGUSR2 SIG32 SIG33 SIG34 nostop noprint pass
-break live_close_stream
+break live_session::close_stream
 commands
 silent
 echo CALL stream-close\n
 continue
 end
-break live_close_midi
+break live_session::close_midi
 commands
 silent
 echo CALL midi-close\n
 continue
 end
-break live_close()
+break live_session::close
 commands
 silent
 echo CALL sound-close\n
@@ -283,7 +283,8 @@ fi
 
 # --- No sound output at all (no JACK server by that name, and no ALSA device
 # on a machine without a sound card): one box, caption "SetOutput" and text
-# "Error", drawn on the panel's screen; it is dismissed once with the keyboard
+# "Error", drawn on the panel's screen, and a line on standard error naming
+# the outputs tried and why each failed; it is dismissed once with the keyboard
 # and once with the mouse on its OK button, and rests while it waits. Once it
 # is dismissed the panel comes up all the same, and the sound library's error
 # code is on standard output.
@@ -304,6 +305,8 @@ for how in keyboard mouse; do
   if [ $boxed = yes ]; then
     grep -q "SetOutput" nosound.err; box_logged=$?
     check "no sound output: the box reads \"SetOutput\" / \"Error\"" test $box_logged -eq 0
+    check "no sound output: standard error names each output tried, with its reason" \
+      grep -qx "synth: no sound: no JACK server answers; no ALSA output device" nosound.err
     if [ $how = keyboard ]; then
       xdotool key Return
     else

@@ -43,7 +43,7 @@ bool sound_hardware() { return access("/dev/snd", F_OK) == 0; }
     if (sound_hardware()) GTEST_SKIP() << "this machine has ALSA devices"
 
 void never_fill(void*, int, void*) { ADD_FAILURE() << "a sound callback ran without an output"; }
-void never_take(const unsigned char*, size_t, void*) { ADD_FAILURE() << "a MIDI callback ran without a source"; }
+void never_take(unsigned long, void*) { ADD_FAILURE() << "a MIDI callback ran without a source"; }
 
 // What the program does on a machine without devices, as it does it: every
 // call fails quietly, with a reason where the musician is told one.
@@ -51,13 +51,16 @@ TEST(NoDevices, EveryCallFailsQuietlyWithAReason) {
     SKIP_WITH_SOUND_HARDWARE();
     captured_output out;
     const struct {
-        audio_choice audio;
+        const char* audio;
         bool opens;
         const char* why;
+        const char* failures; // each output tried, and why it failed
+        sound_error_code error;
     } choices[] = {
-        {audio_choice::alsa, false, "no ALSA output device"},
-        {audio_choice::jack, false, "no JACK server answers"},
-        {audio_choice::automatic, true, ""}, // the panel runs silent
+        {"alsa", false, "no ALSA output device", "no ALSA output device", sound_no_device},
+        {"jack", false, "no JACK server answers", "no JACK server answers", sound_ok},
+        {"auto", true, "", "no JACK server answers; no ALSA output device", sound_no_device}, // the panel runs silent
+        {"none", true, "", "", sound_ok},
     };
     for (const auto& c : choices) {
         live_settings s;
@@ -65,44 +68,77 @@ TEST(NoDevices, EveryCallFailsQuietlyWithAReason) {
         s.midi = midi_choice::all;
         std::string why;
         synth_engine engine;
-        EXPECT_EQ(live_open(engine, s, &why), c.opens);
+        live_session live;
+        EXPECT_EQ(live.open(engine, s, &why), c.opens) << c.audio;
         EXPECT_EQ(why, c.why);
-        EXPECT_STREQ(live_host(), "");
-        EXPECT_EQ(live_connections(), "no audio output; no MIDI input");
-        if (c.audio != audio_choice::jack) {
-            EXPECT_EQ(sound_error(), sound_no_device);
-        }
-        live_close_stream();
-        live_close_midi();
-        live_close();
+        EXPECT_EQ(live.failures(), c.failures);
+        EXPECT_STREQ(live.host(), "");
+        EXPECT_EQ(live.connections(), "no audio output; no MIDI input");
+        EXPECT_EQ(live.sound_error(), c.error) << c.audio;
+        live.close_stream();
+        live.close_midi();
+        live.close();
     }
-    EXPECT_EQ(sound_open({2, sample_format::float32, 48000, 64}, never_fill, nullptr), nullptr);
-    EXPECT_EQ(sound_error(), sound_no_device);
-    EXPECT_FALSE(sound_start(nullptr));
+    sound_error_code error = sound_ok;
+    EXPECT_EQ(sound_open(sound_host::alsa, {2, sample_format::float32, 48000, 64}, never_fill, nullptr, &error),
+              nullptr);
+    EXPECT_EQ(error, sound_no_device);
+    EXPECT_FALSE(sound_start(nullptr, &error));
     sound_stop(nullptr);
     sound_close(nullptr);
     EXPECT_EQ(midi_source_open(0, never_take, nullptr), nullptr);
     midi_source_close(nullptr);
-    EXPECT_EQ(live_devices(), "audio outputs (ALSA, the first is used, at --rate: 44100 Hz unless given):\n"
+    EXPECT_EQ(live_session::devices(), "audio outputs (ALSA, the first is used, at --rate: 44100 Hz unless given):\n"
                               "  (none)\n"
                               "MIDI sources (ALSA sequencer):\n"
                               "  (none)\n");
     EXPECT_EQ(out.text(), "") << "a library printed";
 }
 
+// One rule on every system: ALSA's and JACK's port names, WinMM's device names.
 TEST(MidiSources, LoopbackAndOwnPortsAreNotDevices) {
     const std::string own = "synth";
-    EXPECT_FALSE(midi_source_usable("Midi Through:Midi Through Port-0 14:0", own));
-    EXPECT_FALSE(midi_source_usable("a2j:Midi Through [14] (capture): Midi Through Port-0", own));
-    EXPECT_FALSE(midi_source_usable("MIDI THROUGH", own));
-    EXPECT_FALSE(midi_source_usable("synth:MIDI in", own));
-    EXPECT_FALSE(midi_source_usable("synth-01:MIDI in", own));
-    EXPECT_FALSE(midi_source_usable("synth:MIDI in 128:0", own));
-    EXPECT_TRUE(midi_source_usable("Keystation 49:Keystation 49 MIDI 1 20:0", own));
-    EXPECT_TRUE(midi_source_usable("tester:midi_out", own));
-    EXPECT_TRUE(midi_source_usable("synthbox:out", own)); // another client whose name starts alike
-    EXPECT_TRUE(midi_source_usable("synth-pad:out", own));
-    EXPECT_TRUE(midi_source_usable("synth-:out", own));
+    const struct { const char* name; bool usable; } ports[] = {
+        {"Midi Through:Midi Through Port-0 14:0", false},
+        {"a2j:Midi Through [14] (capture): Midi Through Port-0", false},
+        {"MIDI THROUGH", false},
+        {"loopMIDI Port", true}, // a virtual cable another program plays into
+        {"Windows MIDI loopback", false},
+        {"LOOPBACK 1", false},
+        {"synth:MIDI in", false},
+        {"synth-01:MIDI in", false},
+        {"synth:MIDI in 128:0", false},
+        {"Keystation 49:Keystation 49 MIDI 1 20:0", true},
+        {"tester:midi_out", true},
+        {"synthbox:out", true}, // another client whose name starts alike
+        {"synth-pad:out", true},
+        {"synth-:out", true},
+    };
+    for (const auto& p : ports) EXPECT_EQ(midi_source_usable(p.name, own), p.usable) << p.name;
+}
+
+// first: one source, the first; all: the physical ones; a name: those that
+// contain it, wherever and however many.
+TEST(MidiSources, TheChoiceTakesWhatItSays) {
+    live_settings first, all, named, none;
+    all.midi = midi_choice::all;
+    named.midi = midi_choice::named;
+    named.midi_name = "Key";
+    none.midi = midi_choice::none;
+    const struct {
+        const live_settings& s;
+        const char* name;
+        bool physical;
+        int taken;
+        bool wanted;
+    } cases[] = {
+        {first, "seq:out", false, 0, true},       {first, "keys:out", true, 1, false},
+        {all, "keys:out", true, 3, true},         {all, "seq:out", false, 0, false},
+        {named, "Keystation 49", true, 2, true},  {named, "Keystation 49", false, 0, true},
+        {named, "keystation", true, 0, false},    {none, "keys:out", true, 0, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(midi_source_wanted(c.s, c.name, c.physical, c.taken), c.wanted) << c.name << " " << c.taken;
 }
 
 std::string shown_text, shown_caption;
@@ -111,22 +147,20 @@ void remember(const char* text, const char* caption) {
     shown_caption = caption;
 }
 
-TEST(MessageBox, WritesTheTextToStderrAndUsesTheProgramsBoxOnceHandedIn) {
+TEST(MessageBox, WritesTheTextToStderrAndUsesTheProgramsBoxWhenHandedIn) {
     const char* display = std::getenv("DISPLAY");
     std::string saved = display ? display : "";
     unsetenv("DISPLAY");
     {
         captured_output out;
-        EXPECT_EQ(MessageBoxA(nullptr, "Needs 16, 24, or 32 bit color", "Error", MB_OK), IDOK);
+        message_box("Needs 16, 24, or 32 bit color", "Error");
         EXPECT_EQ(out.text(), "Error: Needs 16, 24, or 32 bit color\n");
     }
-    message_box_hook(remember);
     {
         captured_output out;
-        EXPECT_EQ(MessageBoxA(nullptr, "Error", "SetOutput", MB_OK), IDOK);
+        message_box("Error", "SetOutput", remember);
         EXPECT_EQ(out.text(), "SetOutput: Error\n");
     }
-    message_box_hook(nullptr);
     EXPECT_EQ(shown_text, "Error");
     EXPECT_EQ(shown_caption, "SetOutput");
     if (!saved.empty()) setenv("DISPLAY", saved.c_str(), 1);
@@ -142,7 +176,7 @@ TEST(MessageBox, ABoxThatCannotBeShownDoesNotEndTheProgram) {
     std::string text(256 * 1024, 'x');
     {
         captured_output out;
-        EXPECT_EQ(MessageBoxA(nullptr, text.c_str(), "Error", MB_OK), IDOK);
+        message_box(text.c_str(), "Error");
         EXPECT_EQ(out.text().size(), text.size() + 8); // "Error: " ... "\n"
     }
     if (saved.empty()) unsetenv("DISPLAY");
@@ -186,7 +220,7 @@ struct xvfb {
     }
 };
 
-// A real box: it stays up, and MessageBoxA with it, until OK is pressed.
+// A real box: it stays up, and message_box with it, until OK is pressed.
 TEST(MessageBox, BlocksUntilTheBoxIsDismissed) {
     if (run("command -v Xvfb") != 0 || run("command -v xdotool") != 0 || run("command -v xmessage") != 0)
         GTEST_SKIP() << "Xvfb, xdotool or xmessage missing";
@@ -201,7 +235,7 @@ TEST(MessageBox, BlocksUntilTheBoxIsDismissed) {
         std::atomic<bool> returned{false};
         std::thread box([&] {
             captured_output out; // keep the test's own output clean
-            MessageBoxA(nullptr, "-title is text here", "Box test", MB_OK);
+            message_box("-title is text here", "Box test");
             returned = true;
         });
         bool found = run("timeout 10 xdotool search --sync --name '^Box test$'") == 0;

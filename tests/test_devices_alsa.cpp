@@ -97,9 +97,10 @@ TEST(AlsaOutput, BlocksPlayInOrderOnBothChannelsAndNoCallFollowsClose) {
         unlink((dir + "/out.raw").c_str());
         numbered n;
         n.format = format;
-        sound_stream* s = sound_open(format, numbered::fill, &n);
-        ASSERT_NE(s, nullptr) << "error " << sound_error();
-        ASSERT_TRUE(sound_start(s));
+        sound_error_code error = sound_ok;
+        sound_stream* s = sound_open(sound_host::alsa, format, numbered::fill, &n, &error);
+        ASSERT_NE(s, nullptr) << "error " << error;
+        ASSERT_TRUE(sound_start(s, &error));
         // Well past the numbered blocks, so that they have reached the file.
         for (int k = 0; k < 1000 && n.calls < 4 * BLOCKS; ++k)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));

@@ -56,20 +56,20 @@ protected:
         tester = std::make_unique<jack_tester>(30.0);
         ASSERT_TRUE(tester->ok());
         live_settings s;
-        s.audio = audio_choice::jack;
+        s.audio = "jack";
         std::string why;
-        ASSERT_TRUE(live_open(engine, s, &why)) << why;
-        ASSERT_STREQ(live_host(), "JACK");
-        ASSERT_NE(live_connections().find("MIDI from tester:midi_out"), std::string::npos)
-            << live_connections();
+        ASSERT_TRUE(live.open(engine, s, &why)) << why;
+        ASSERT_STREQ(live.host(), "JACK");
+        ASSERT_NE(live.connections().find("MIDI from tester:midi_out"), std::string::npos)
+            << live.connections();
         ASSERT_TRUE(tester->record_from("^" + program_name() + "(-[0-9]+)?"));
     }
     void TearDown() override {
         if (!tester) return;
-        live_close_stream();
-        live_close_midi();
-        live_close();
-        EXPECT_STREQ(live_host(), "");
+        live.close_stream();
+        live.close_midi();
+        live.close();
+        EXPECT_STREQ(live.host(), "");
         tester.reset();
     }
 
@@ -90,6 +90,7 @@ protected:
 
     std::unique_ptr<jack_tester> tester;
     synth_engine engine;
+    live_session live;
     instrument& i1 = engine.i1;
 };
 

@@ -8,6 +8,7 @@
 
 #include "app/live_options.h"
 #include "captured_output.h"
+#include "platform/outputs.h"
 #include "platform/timed_messages.h"
 
 namespace {
@@ -34,7 +35,7 @@ TEST(LiveOptions, GoodCommandLinesSetWhatTheySay) {
     EXPECT_EQ(o.setting[K_CHANNEL], 0);
     EXPECT_TRUE(o.given[K_MODE] && o.given[K_TRANSPOSE] && !o.given[K_SPLITKEY]);
     EXPECT_EQ(o.setting[K_FADE2], 90) << "an option not given keeps its start-up value";
-    EXPECT_EQ(o.devices.audio, audio_choice::alsa);
+    EXPECT_EQ(o.devices.audio, "alsa");
     EXPECT_EQ(o.devices.period, 64);
     EXPECT_EQ(o.devices.rate, 48000);
     EXPECT_EQ(o.devices.midi, midi_choice::named);
@@ -43,7 +44,7 @@ TEST(LiveOptions, GoodCommandLinesSetWhatTheySay) {
 
     live_options d;
     ASSERT_EQ(parse({}, &d, &why), parse_result::run);
-    EXPECT_EQ(d.devices.audio, audio_choice::automatic);
+    EXPECT_EQ(d.devices.audio, "auto");
     EXPECT_EQ(d.devices.period, 256);
     EXPECT_EQ(d.devices.rate, 44100);
     EXPECT_EQ(d.devices.midi, midi_choice::first);
@@ -69,6 +70,32 @@ TEST(LiveOptions, BadCommandLinesSayWhatIsWrong) {
     std::string why;
     captured_output out;
     EXPECT_EQ(parse({"--version"}, &o, &why), parse_result::done);
+}
+
+// --audio takes every name of the system's table and auto, in the order the
+// table gives, and the usage text and the complaint name each of them.
+TEST(LiveOptions, AudioNamesComeFromTheTableOfOutputs) {
+    int count;
+    const output_row* rows = output_rows(&count);
+    ASSERT_GE(count, 2);
+    EXPECT_STREQ(rows[count - 1].name, "none") << "none comes last";
+    std::vector<std::string> names;
+    for (int k = 0; k < count; ++k) names.push_back(rows[k].name);
+    names.push_back("auto");
+    std::string complaint;
+    live_options bad;
+    ASSERT_EQ(parse({"--audio", "oss"}, &bad, &complaint), parse_result::bad_usage);
+    size_t after = 0;
+    for (const std::string& n : names) {
+        live_options o;
+        std::string why;
+        EXPECT_EQ(parse({"--audio", n}, &o, &why), parse_result::run) << n;
+        EXPECT_EQ(o.devices.audio, n);
+        const size_t at = complaint.find(n, after);
+        EXPECT_NE(at, std::string::npos) << n << " missing or out of order in: " << complaint;
+        after = at == std::string::npos ? after : at + n.size();
+        EXPECT_NE(live_usage().find(" " + n + " "), std::string::npos) << n;
+    }
 }
 
 constexpr double RATE = 44100.0;

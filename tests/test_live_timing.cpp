@@ -3,7 +3,7 @@
 // in-process engine renders the same messages at the same frames, sample for
 // sample, at a short and a long period and at other rates. Also: the choice of MIDI sources,
 // including one that appears while the program runs, and the shutdown on
-// SIGTERM.
+// SIGTERM; and, with no output at all, the silent run and the line saying why.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -27,15 +27,17 @@ extern char** environ;
 
 namespace {
 
-// build/synth as a child with its standard output on a pipe.
+// build/synth as a child with its standard output (and, if asked, its
+// standard error) on a pipe.
 class program {
 public:
-    explicit program(std::vector<std::string> args) {
+    explicit program(std::vector<std::string> args, bool errors_too = false) {
         int fds[2];
         if (pipe(fds) != 0) return;
         posix_spawn_file_actions_t fa;
         posix_spawn_file_actions_init(&fa);
         posix_spawn_file_actions_adddup2(&fa, fds[1], 1);
+        if (errors_too) posix_spawn_file_actions_adddup2(&fa, fds[1], 2);
         posix_spawn_file_actions_addclose(&fa, fds[0]);
         args.insert(args.begin(), SYNTH_PROGRAM);
         std::vector<char*> argv;
@@ -214,6 +216,19 @@ TEST(LiveSources, EachChoiceTakesItsSourcesAndAllTakesAPhysicalOneThatAppearsLat
         }
         EXPECT_EQ(synth.stop(), 0);
     }
+}
+
+// No JACK server and no ALSA output device: the program plays silent, says
+// so on its start line, and says on standard error which outputs it tried
+// and why each failed.
+TEST(LiveSilent, WithNoOutputAtAllEachOneTriedIsNamedWithItsReason) {
+    if (access("/dev/snd", F_OK) == 0) GTEST_SKIP() << "this machine has ALSA devices";
+    setenv("JACK_DEFAULT_SERVER", ("live" + std::to_string(getpid()) + "-none").c_str(), 1);
+    setenv("JACK_NO_START_SERVER", "1", 1);
+    program synth({"--no-gui", "--midi", "none"}, true);
+    EXPECT_EQ(synth.line(), "synth: no sound: no JACK server answers; no ALSA output device\n");
+    EXPECT_EQ(synth.line(), "synth: no audio output; no MIDI input\n");
+    EXPECT_EQ(synth.stop(), 0);
 }
 
 } // namespace

@@ -1,5 +1,5 @@
 #include "engine_fixture.h"
-#include "platform/winmm_message.h"
+#include "platform/windows/winmm_message.h"
 
 struct levels { int on_i1, on_i2; };
 

@@ -1,3 +1,5 @@
+// MIDI input on Linux: the ALSA sequencer through RtMidi.
+//
 // RtMidi reports failures by exceptions, by its error callback and by
 // printing to std::cerr; none of that may reach the program, so every call
 // into it runs inside try/catch with std::cerr silenced.
@@ -6,10 +8,11 @@
 #include <rtmidi/RtMidi.h>
 
 #include <atomic>
-#include <cctype>
 #include <iostream>
 
+#include "engine/midi_message.h"
 #include "platform/host.h"
+#include "platform/live.h"
 
 struct midi_source {
     RtMidiIn* in = nullptr;
@@ -39,7 +42,7 @@ void note_error(RtMidiError::Type, const std::string&, void* failed) {
 
 // A new input on the ALSA sequencer, or null. Errors after creation set *failed.
 RtMidiIn* new_input(std::atomic<bool>* failed) {
-    quiet_libraries();
+    before_sound_library();
     try {
         auto* in = new RtMidiIn(RtMidi::LINUX_ALSA, program_name());
         in->setErrorCallback(note_error, failed);
@@ -67,26 +70,15 @@ std::vector<unsigned> usable_ports(RtMidiIn* in) {
 
 void on_message(double, std::vector<unsigned char>* message, void* arg) {
     const midi_source* s = static_cast<midi_source*>(arg);
-    if (message && !message->empty() && message->size() <= 3)
-        s->callback(message->data(), message->size(), s->user);
+    unsigned long packed;
+    if (message && !message->empty() && message->size() <= 3 &&
+        pack_short_message(message->data(), message->size(), &packed))
+        s->callback(packed, s->user);
 }
 
 } // namespace
 
-bool midi_source_usable(const std::string& port, const std::string& own_client) {
-    std::string lower(port);
-    for (char& c : lower) c = char(std::tolower((unsigned char)c));
-    if (lower.find("through") != std::string::npos) return false;
-    if (own_client.empty() || port.compare(0, own_client.size(), own_client) != 0) return true;
-    size_t i = own_client.size();
-    if (i < port.size() && port[i] == ':') return false;
-    if (i < port.size() && port[i] == '-') {
-        size_t j = i + 1;
-        while (j < port.size() && std::isdigit((unsigned char)port[j])) ++j;
-        if (j > i + 1 && j < port.size() && port[j] == ':') return false;
-    }
-    return true;
-}
+const char* midi_library_name() { return "ALSA sequencer"; }
 
 std::vector<std::string> midi_sources() {
     quiet_cerr quiet;

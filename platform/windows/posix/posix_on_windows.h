@@ -1,6 +1,6 @@
 // The few POSIX names the file and program code uses that MinGW-w64 lacks,
 // given their Windows meaning. The Windows build includes this ahead of
-// every source (platform/windows_posix/windows_posix.cmake).
+// every source (platform/windows/posix/posix.cmake).
 #pragma once
 
 // M_PI and its kin, as glibc gives them.

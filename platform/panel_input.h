@@ -1,8 +1,8 @@
 // How the panel's dialog loops get their input from Allegro. On X11
-// (panel_input_x11.cpp) Allegro reads X input on a background thread that
+// (platform/linux/panel_input.cpp) Allegro reads X input on a background thread that
 // wakes 100 times a second whatever happens; once the panel is up that
 // thread is parked and the dialog loops read the input themselves, as often
-// as the player needs. On Windows (panel_input_windows.cpp) Allegro's own
+// as the player needs. On Windows (platform/windows/panel_input.cpp) Allegro's own
 // input threads wait for the system's events and are left alone.
 #pragma once
 

@@ -1,6 +1,6 @@
 // The panel's input on X11: Allegro's background X thread parked, the
 // dialog loops reading X input themselves.
-#include "app/panel_input.h"
+#include "platform/panel_input.h"
 
 #include <allegro.h>
 #include <allegro/internal/aintern.h>
@@ -8,6 +8,7 @@
 
 namespace {
 
+// Allegro's exit functions take no pointer of ours: unparking at exit reads it here.
 bool x_input_parked = false;
 
 } // namespace

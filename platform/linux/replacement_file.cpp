@@ -1,3 +1,6 @@
+// The replacement file on Linux: a temporary file beside the target,
+// renamed over it at commit; what goes to a FIFO, a device or standard
+// output gathers in a file without a name (O_TMPFILE, else memfd) until then.
 #include "files/replacement_file.h"
 
 #include <cerrno>

@@ -1,11 +1,12 @@
 // Stop requests on Linux: SIGINT and SIGTERM.
-#include "app/stop_request.h"
+#include "platform/stop_request.h"
 
 #include <pthread.h>
 #include <signal.h>
 
 namespace {
 
+// A signal handler takes no pointer of ours: what it calls must be here.
 void (*stop_call)() = nullptr;
 void on_stop_signal(int) {
     if (stop_call) stop_call();
@@ -42,3 +43,5 @@ void on_stop_request(void (*stop)()) {
     sigaction(SIGINT, &act, nullptr); // in place of Allegro's, which cannot end a parked X input
     sigaction(SIGTERM, &act, nullptr);
 }
+
+const char* stop_request_names() { return "SIGINT or SIGTERM"; }

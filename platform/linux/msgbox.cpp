@@ -1,3 +1,4 @@
+// The message box on Linux: an xmessage window, or the program's own.
 #include "platform/msgbox.h"
 
 #include <fcntl.h>
@@ -6,7 +7,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -16,8 +16,6 @@
 extern char** environ;
 
 namespace {
-
-std::atomic<message_box_fn> hook{nullptr};
 
 void write_all(int fd, const char* p, size_t n) {
     while (n > 0) {
@@ -71,18 +69,15 @@ bool xmessage_box(const char* text, const char* caption) {
 
 } // namespace
 
-void message_box_hook(message_box_fn show) { hook.store(show); }
-
-int MessageBoxA(void*, const char* text, const char* caption, unsigned int) {
+void message_box(const char* text, const char* caption, message_box_fn drawn) {
     if (!text) text = "";
     if (!caption) caption = "";
     std::string line = std::string(caption) + ": " + text + "\n";
     write_all(2, line.data(), line.size());
-    if (message_box_fn show = hook.load()) {
-        show(text, caption);
+    if (drawn) {
+        drawn(text, caption);
     } else {
         const char* display = std::getenv("DISPLAY");
         if (display && *display) xmessage_box(text, caption);
     }
-    return IDOK;
 }
