@@ -1,13 +1,13 @@
-// The plugin's ports, shared by the plugin and the program that writes its
-// description (the .ttl files): the MIDI input, the two audio outputs, then
-// one control per parameter of the parameter table, in the table's order.
+// The plugin's LV2 ports as the framework numbers them: the two audio
+// outputs, the event input (MIDI and the host's transport), then one control
+// per parameter of the parameter table, in the table's order.
 #pragma once
 
 #include "engine/params.h"
 
 #define SYNTH_LV2_URI "urn:synth:additive"
 
-enum : unsigned { PORT_MIDI_IN, PORT_OUT_LEFT, PORT_OUT_RIGHT, PORT_FIRST_CONTROL };
+enum : unsigned { PORT_OUT_LEFT, PORT_OUT_RIGHT, PORT_MIDI_IN, PORT_FIRST_CONTROL };
 
 // A control's default: the start-up value, but for the MIDI channel, which
 // in a host listens to every channel unless told otherwise.

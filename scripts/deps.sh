@@ -8,6 +8,8 @@ packages=(
   cmake ninja-build g++ pkg-config libgtest-dev libbenchmark-dev
   liballegro4-dev portaudio19-dev librtmidi-dev libjack-jackd2-dev
   libsndfile1-dev lv2-dev
+  # the plugin's framework (the DISTRHO Plugin Framework's sources)
+  dpf-source
   # tests: hosts for the LV2 plugin and its validator
   liblilv-dev lilv-utils jalv sordi
   # tests: the fuzz targets (clang with its libFuzzer)

@@ -21,7 +21,8 @@ check() {
            share/man/man1/synth.1.gz share/man/man1/synth-render.1.gz \
            share/doc/synth/README.md.gz share/doc/synth/instruments.md.gz share/doc/synth/copyright \
            share/doc/synth/changelog.gz share/doc/synth/changelog.Debian.gz \
-           lib/lv2/synth.lv2/synth.so lib/lv2/synth.lv2/manifest.ttl lib/lv2/synth.lv2/presets.ttl; do
+           lib/lv2/synth.lv2/synth.so lib/lv2/synth.lv2/manifest.ttl lib/lv2/synth.lv2/presets.ttl \
+           lib/vst3/synth.vst3/Contents/x86_64-linux/synth.so lib/clap/synth.clap; do
     [ -f "$root/$f" ] || fail "$root/$f was not installed"
   done
   [ -x "$root/bin/synth" ] && [ -x "$root/bin/synth-render" ] || fail "the programs are not executable"

@@ -44,9 +44,10 @@ std::vector<lv2_host::preset> lv2_host::presets() {
     return out;
 }
 
-lv2_instance::lv2_instance(lv2_host& host, double rate) : controls(PARAM_COUNT) {
-    const LV2_Feature* features[] = {&map_feature_, nullptr};
-    if (host.ok()) lilv_ = lilv_plugin_instantiate(host.plugin(), rate, features);
+lv2_instance::lv2_instance(lv2_host& host, double rate) {
+    controls.resize(PARAM_COUNT);
+    set_options();
+    if (host.ok()) lilv_ = lilv_plugin_instantiate(host.plugin(), rate, features_);
     if (lilv_) {
         free_lilv_ = lilv_instance_free;
         descriptor_ = lilv_instance_get_descriptor(lilv_);

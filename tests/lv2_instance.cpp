@@ -2,6 +2,7 @@
 
 #include <lv2/atom/util.h>
 #include <lv2/atom/forge.h>
+#include <lv2/buf-size/buf-size.h>
 #include <lv2/midi/midi.h>
 #include <lv2/time/time.h>
 
@@ -18,15 +19,21 @@ LV2_URID test_map_uri(LV2_URID_Map_Handle, const char* uri) {
     return LV2_URID(uris.size());
 }
 
-lv2_instance::lv2_instance(const LV2_Descriptor* descriptor, const std::string& bundle_dir, double rate)
-    : controls(PARAM_COUNT) {
-    const LV2_Feature* features[] = {&map_feature_, nullptr};
+lv2_instance::lv2_instance(const LV2_Descriptor* descriptor, const std::string& bundle_dir, double rate) {
+    controls.resize(PARAM_COUNT);
+    set_options();
     descriptor_ = descriptor;
     std::string bundle = bundle_dir;
     if (bundle.back() != '/') bundle += '/';
-    handle_ = descriptor->instantiate(descriptor, rate, bundle.c_str(), features);
+    handle_ = descriptor->instantiate(descriptor, rate, bundle.c_str(), features_);
     for (int id = 0; id < PARAM_COUNT; ++id) controls[id] = float(port_default(id));
     connect_and_activate();
+}
+
+void lv2_instance::set_options() {
+    options_[0] = {LV2_OPTIONS_INSTANCE, 0, test_map_uri(nullptr, LV2_BUF_SIZE__maxBlockLength), sizeof max_block_,
+                   test_map_uri(nullptr, LV2_ATOM__Int), &max_block_};
+    options_[1] = {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr};
 }
 
 lv2_instance::~lv2_instance() {

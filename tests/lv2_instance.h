@@ -4,18 +4,15 @@
 #pragma once
 
 #include <lv2/core/lv2.h>
+#include <lv2/options/options.h>
 #include <lv2/urid/urid.h>
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-struct timed_midi {
-    int64_t frame; // from the start of the run
-    uint8_t bytes[3];
-    uint32_t size = 3;
-    int64_t position = -1; // 0 or more: instead of MIDI, the host's transport rolling at this frame
-};
+#include "tests/plugin_instance.h"
+
 
 // The URIs the tests' hosts have mapped, numbered from 1.
 LV2_URID test_map_uri(LV2_URID_Map_Handle, const char* uri);
@@ -24,27 +21,22 @@ class lv2_host;
 struct LilvInstanceImpl;
 
 // One instance with every control port bound to a value of its own.
-class lv2_instance {
+class lv2_instance : public plugin_instance {
 public:
     // Through liblilv, the controls at the defaults the description gives.
     lv2_instance(lv2_host& host, double rate = 44100.0);
     // From the descriptor, the controls at the plugin's own defaults.
     lv2_instance(const LV2_Descriptor* descriptor, const std::string& bundle_dir, double rate = 44100.0);
-    ~lv2_instance();
+    ~lv2_instance() override;
     lv2_instance(const lv2_instance&) = delete;
     lv2_instance& operator=(const lv2_instance&) = delete;
-    bool ok() const { return handle_ != nullptr; }
+    bool ok() const override { return handle_ != nullptr; }
 
-    // Control values by parameter number.
-    std::vector<float> controls;
-
-    // Runs the instance over `frames` frames in blocks whose sizes are taken
-    // in turn from `blocks`, the events placed at their frames. Returns the
-    // left output; the right one must equal it.
     std::vector<float> play(const std::vector<timed_midi>& events, int64_t frames,
-                            const std::vector<int>& blocks, bool* right_equals_left);
+                            const std::vector<int>& blocks, bool* right_equals_left) override;
 
 private:
+    void set_options();
     void connect_and_activate();
     const LV2_Descriptor* descriptor_ = nullptr;
     LV2_Handle handle_ = nullptr;
@@ -52,6 +44,11 @@ private:
     void (*free_lilv_)(LilvInstanceImpl*) = nullptr;
     LV2_URID_Map map_ = {nullptr, test_map_uri};
     LV2_Feature map_feature_ = {LV2_URID__map, &map_};
+    // The longest block the tests run, told as a host tells it.
+    int32_t max_block_ = 8192;
+    LV2_Options_Option options_[2];
+    LV2_Feature options_feature_ = {LV2_OPTIONS__options, options_};
+    const LV2_Feature* features_[3] = {&map_feature_, &options_feature_, nullptr};
     uint32_t midi_type_, sequence_type_;
     std::vector<uint64_t> atom_buf_; // 8-byte aligned
     std::vector<float> out_[2];

@@ -48,11 +48,16 @@ else
   touch "$root/var/lib/dpkg/status"
   force=--force-depends
   [ "$(id -u)" -eq 0 ] || force="$force,not-root"
-  dpkg --root="$root" "$force" -i "$deb" >"$work/log" 2>&1 || { cat "$work/log"; fail "dpkg -i failed"; }
+  # Unpacked only: a scratch root has no shell for the maintainer scripts
+  # (CPack's ldconfig call, see dist/lintian-overrides) to run in.
+  dpkg --root="$root" "$force" --unpack "$deb" >"$work/log" 2>&1 || { cat "$work/log"; fail "dpkg --unpack failed"; }
 fi
-dpkg --root="${root:-/}" -s synth | grep -q '^Status: install ok installed' || fail "dpkg does not list synth as installed"
+state=installed
+[ -z "$root" ] || state=unpacked
+dpkg --root="${root:-/}" -s synth | grep -q "^Status: install ok $state" || fail "dpkg does not list synth as $state"
 for f in /usr/bin/synth /usr/bin/synth-render /usr/share/synth/synth.bmp /usr/share/applications/synth.desktop \
-         /usr/share/man/man1/synth.1.gz /usr/share/icons/hicolor/scalable/apps/synth.svg; do
+         /usr/share/man/man1/synth.1.gz /usr/share/icons/hicolor/scalable/apps/synth.svg \
+         /usr/lib/vst3/synth.vst3/Contents/x86_64-linux/synth.so /usr/lib/clap/synth.clap; do
   dpkg --root="${root:-/}" -L synth | grep -qx "$f" || fail "the package does not hold $f"
 done
 
@@ -67,7 +72,7 @@ synth --version|$("$root/usr/bin/synth" --version)|synth $version
 synth-render --version|$("$root/usr/bin/synth-render" --version)|synth-render $version
 synth(1)|$(zcat "$root/usr/share/man/man1/synth.1.gz" | head -1)|"synth $version"
 synth-render(1)|$(zcat "$root/usr/share/man/man1/synth-render.1.gz" | head -1)|"synth $version"
-the plugin|$(grep -o 'lv2:m[a-z]*Version [0-9]*' "$root/usr/lib/lv2/synth.lv2/synth.ttl" | tr '\n' ' ')|lv2:minorVersion $minor lv2:microVersion $micro
+the plugin|$(grep -o 'lv2:m[a-z]*Version [0-9]*' "$root/usr/lib/lv2/synth.lv2/synth.ttl" | sort | tr '\n' ' ')|lv2:microVersion $micro lv2:minorVersion $minor
 TOLD
 for page in synth synth-render; do
   zcat "$root/usr/share/man/man1/$page.1.gz" | head -1 | grep -qE '^\.TH [A-Z-]+ 1 "[0-9]{4}-[0-9]{2}-[0-9]{2}"' ||

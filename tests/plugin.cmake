@@ -1,16 +1,15 @@
-# The LV2 plugin in a host of our own (liblilv) against synth-render, and
-# lv2_validate on its description.
+# The plugin in every format, in hosts of our own (plugin_hosts, liblilv for
+# LV2), against synth-render; lv2_validate on its LV2 description.
+find_package(PkgConfig REQUIRED)
 if(NOT TARGET PkgConfig::LILV)
-  find_package(PkgConfig REQUIRED)
   pkg_check_modules(LILV REQUIRED IMPORTED_TARGET GLOBAL lilv-0)
 endif()
-add_executable(plugin_tests test_plugin.cpp test_plugin_library.cpp lv2_host.cpp lv2_instance.cpp)
-target_link_libraries(plugin_tests PRIVATE synth_media synth_core PkgConfig::LILV PkgConfig::LV2
-  GTest::gtest_main ${CMAKE_DL_LIBS})
+add_executable(plugin_tests test_plugin.cpp test_plugin_library.cpp lv2_host.cpp)
+target_link_libraries(plugin_tests PRIVATE plugin_hosts synth_programs synth_media synth_core PkgConfig::LILV
+  GTest::gtest_main)
 target_compile_definitions(plugin_tests PRIVATE SYNTH_RENDER="$<TARGET_FILE:synth-render>"
-  SYNTH_LV2_BUNDLE="${SYNTH_LV2_BUNDLE}" SYNTH_MODULE_SUFFIX="${CMAKE_SHARED_MODULE_SUFFIX}"
   SYNTH_FACTORY_DIR="${SYNTH_FACTORY_DIR}")
-add_dependencies(plugin_tests synth-render synth_lv2)
+add_dependencies(plugin_tests synth-render factory_instruments)
 gtest_discover_tests(plugin_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS plugin)
 
 find_program(LV2_VALIDATE lv2_validate)

@@ -74,12 +74,12 @@ TEST(PluginInJalv, PlaysNotesAtTheirFrames) {
     jalv_process jalv;
     const std::string name = "synthplug" + std::to_string(getpid());
     ASSERT_TRUE(jalv.start(name));
-    ASSERT_TRUE(wait_for_port(tester.client(), name + ":out_right")) << "jalv did not come up";
+    ASSERT_TRUE(wait_for_port(tester.client(), name + ":lv2_audio_out_2")) << "jalv did not come up";
     // The ports exist before jalv activates its client; connecting waits for that.
     const char* midi_out = jack_port_name(jack_port_by_name(tester.client(), "tester:midi_out"));
     int connected = -1;
     for (int i = 0; i < 100 && connected != 0; ++i) {
-        connected = jack_connect(tester.client(), midi_out, (name + ":midi_in").c_str());
+        connected = jack_connect(tester.client(), midi_out, (name + ":lv2_events_in").c_str());
         if (connected != 0) std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     ASSERT_EQ(connected, 0);
