@@ -94,9 +94,31 @@ instrument_record slider_positions(const instrument_record& r) {
     return p;
 }
 
-bool save_instrument_file(const std::string& path, const instrument& in, std::string* error) {
+instrument_record record_of_values(const instrument_values& v) {
+    instrument_record r{};
+    for (int i = 0; i < INSTRUMENT_PARAMS; ++i) {
+        const param_ref p = param_at(i);
+        const double e = engine_value(p.kind, v[size_t(i)]);
+        r.at(p.kind, p.oscillator) = param_kinds[p.kind].file_scale == 1000 ? thousandths(e) : int32_t(e);
+    }
+    return r;
+}
+
+instrument_values values_of_record(const instrument_record& r) {
+    instrument_values v{};
+    for (int i = 0; i < INSTRUMENT_PARAMS; ++i) {
+        const param_ref p = param_at(i);
+        const int32_t stored = r.at(p.kind, p.oscillator);
+        v[size_t(i)] = table_value(p.kind, param_kinds[p.kind].file_scale == 1000 ? stored / 1000.0 : double(stored));
+    }
+    return v;
+}
+
+namespace {
+
+bool save_record(const std::string& path, const instrument_record& r, std::string* error) {
     uint8_t bytes[INSTRUMENT_FILE_SIZE];
-    encode_record(record_of(in), bytes);
+    encode_record(r, bytes);
 
     replacement_file out;
     int err = 0;
@@ -105,6 +127,21 @@ bool save_instrument_file(const std::string& path, const instrument& in, std::st
     if (ok) ok = out.write(bytes, sizeof bytes, &err) && out.commit(&err);
     if (!ok && error) *error = describe("Cannot save", path, err);
     return ok;
+}
+
+} // namespace
+
+bool save_instrument_file(const std::string& path, const instrument& in, std::string* error) {
+    return save_record(path, record_of(in), error);
+}
+
+bool save_instrument_values(const std::string& path, const instrument_values& v, std::string* error) {
+    return save_record(path, record_of_values(v), error);
+}
+
+std::optional<instrument_values> load_instrument_values(const std::string& path, std::string* error) {
+    if (auto r = load_instrument_file(path, error)) return values_of_record(*r);
+    return std::nullopt;
 }
 
 std::optional<instrument_record> load_instrument_file(const std::string& path, std::string* error) {
