@@ -79,3 +79,4 @@ int main(int argc, char** argv) {
     std::fprintf(f, "\n};\nconst unsigned long panel_art_size = %zu;\n", runs.size());
     return std::fclose(f) == 0 ? 0 : 1;
 }
+END_OF_MAIN()

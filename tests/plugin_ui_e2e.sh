@@ -1,15 +1,20 @@
 #!/usr/bin/env bash
-# The plugin's own window in a real host, end to end: jalv.gtk3 shows the LV2
-# plugin's window on Xvfb, as a JACK client of a dummy server of our own.
+# The plugin's own window in real hosts, end to end: jalv.gtk3 shows the LV2
+# plugin's window on Xvfb, as a JACK client of a dummy server of our own;
+# a small CLAP host of ours shows the CLAP plugin's, and with a Windows build
+# given, the Windows CLAP plugin's under Wine.
 #  - The window is 1024 x 768 and looks as the program's panel does at the
 #    same values (a screenshot of each, pixel by pixel).
 #  - A value the host sets (jalv -c) moves its slider.
 #  - A slider dragged with the mouse changes what the plugin plays: the
 #    first oscillator's volume dragged to the bottom silences a held note.
+#  - The CLAP window shows the same panel; the Windows one the same pixels.
 #
-# Usage: plugin_ui_e2e.sh BUILD_DIR   (exits 77, skipped, when a tool is missing)
+# Usage: plugin_ui_e2e.sh BUILD_DIR [WINDOWS_BUILD_DIR]
+# (exits 77, skipped, when a tool is missing)
 set -uo pipefail
-build=$(cd "${1:?usage: plugin_ui_e2e.sh BUILD_DIR}" && pwd)
+build=$(cd "${1:?usage: plugin_ui_e2e.sh BUILD_DIR [WINDOWS_BUILD_DIR]}" && pwd)
+windows=${2:+$(cd "$2" && pwd)}
 skip() { echo "SKIPPED: $*"; exit 77; }
 for tool in Xvfb xdotool xwd xwininfo convert compare jackd jack_lsp jack_connect jack_midiseq jalv.gtk3; do
   command -v $tool >/dev/null || skip "$tool is not installed"
@@ -52,7 +57,8 @@ for attempt in $(seq 15); do
 done
 [ -n "$jackd_pid" ] || { cat "$work/jackd.log"; skip "the JACK server did not start"; }
 
-. "$(dirname "$0")/screen.sh"
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/screen.sh"
 W=FFFFFF; B=000000
 
 # --- The program's panel at its start values.
@@ -136,6 +142,47 @@ check "the dragged slider stands at the bottom" is_px dragged 5 296 $W
 t0=$(awk '{print $14 + $15}' /proc/$jalv_pid/stat); sleep 3
 t1=$(awk '{print $14 + $15}' /proc/$jalv_pid/stat)
 echo "jalv.gtk3 with the window shown, idle: $(( (t1 - t0) * 100 / $(getconf CLK_TCK) / 3 )) % of one core over 3 s"
+
+kill $jalv_pid; wait $jalv_pid 2>/dev/null
+
+# --- The CLAP plugin's window in our own CLAP host: the panel at the
+# plugin's start values, where only the upper fade point's slider stands
+# elsewhere than on the program's panel (at 90, the setting's value).
+clap_shot() { # name, command...: the window that the command shows, alone
+  local name=$1; shift
+  "$@" >"$work/$name.out" 2>&1 &
+  local pid=$!
+  started+=($pid)
+  window=""
+  for _ in $(seq 300); do
+    window=$(xwininfo -root -tree 2>/dev/null | awk '/1024x768\+/ && !/DISTRHO-synth.*jalv/ {print $1; exit}')
+    [ -n "$window" ] && break
+    sleep 0.1
+  done
+  [ -n "$window" ] || { cat "$work/$name.out"; return 1; }
+  for _ in $(seq 100); do window_shot "$name"; is_px "$name" 563 30 $W && break; sleep 0.1; done
+  kill $pid 2>/dev/null; wait $pid 2>/dev/null
+  sleep 0.5
+}
+but_fade2_same() { # two shots alike but for the upper fade point's slider (and the pointer's corner)
+  for g in 1024x20+0+0 1024x708+0+30 150x10+0+20 474x10+550+20 844x30+150+738; do same_region "$1" "$2" $g 0 || return 1; done
+}
+if clap_shot clap "$build/tools/clap_window" "$build/clap/synth.clap" 30; then
+  check "the CLAP window is 1024 x 768" test "$ww x $wh" = "1024 x 768"
+  check "the CLAP window looks as the panel" but_fade2_same clap panel
+else
+  check "the CLAP window came up" false
+fi
+if [ -n "$windows" ]; then
+  /usr/lib/wine/wineserver -k 2>/dev/null # a Wine server started without this display reaches none
+  if clap_shot clap-windows "$here/../scripts/wine.sh" "$windows/tools/clap_window.exe" \
+       "Z:$(echo "$windows/clap/synth.clap" | tr / '\\')" 60; then
+    check "under Wine the Windows CLAP window is 1024 x 768" test "$ww x $wh" = "1024 x 768"
+    check "under Wine the Windows CLAP window shows the same pixels" same_region clap-windows clap 1024x768+0+0 0
+  else
+    check "under Wine the Windows CLAP window came up" false
+  fi
+fi
 
 echo "screenshots: $work"
 [ $failures -eq 0 ] && echo "all checks passed"
