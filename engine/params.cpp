@@ -45,6 +45,13 @@ double slider_value(int kind, int position) {
     return k.offset + double(position) * k.mul / k.div;
 }
 
+int slider_position_of(int kind, double value) {
+    const param_kind& k = param_kinds[kind];
+    const double p = std::nearbyint((value - k.offset) * k.div / k.mul);
+    if (!(p > 0.0)) return 0; // below the slider, or not a number
+    return p > k.slider_max ? k.slider_max : int(p);
+}
+
 int32_t slider_position(int kind, int32_t stored) {
     const param_kind& k = param_kinds[kind];
     if (k.off && stored == k.off_value) return 0;

@@ -167,6 +167,10 @@ double param_start(int id);
 // limited to the range: a position beyond the slider gives a value beyond it).
 double slider_value(int kind, int position);
 
+// The slider position nearest a value in the units of the kind (0 for
+// "off"), within 0..slider_max: a value a position gives comes back to it.
+int slider_position_of(int kind, double value);
+
 // The slider position of a stored value (the integer as the instrument file
 // holds it: levels in thousandths), truncated toward zero and saturated to
 // the int range. Positions are not limited to the slider's range.

@@ -68,6 +68,24 @@ instrument_record slider_positions(const instrument_record& r) {
     return p;
 }
 
+instrument_record record_of_values(const instrument_values& v) {
+    instrument_record r{};
+    for (int i = 0; i < INSTRUMENT_PARAMS; ++i) {
+        const param_ref p = param_at(i);
+        r.at(p.kind, p.oscillator) = record_word(p.kind, engine_value(p.kind, v[size_t(i)]));
+    }
+    return r;
+}
+
+instrument_values values_of_record(const instrument_record& r) {
+    instrument_values v{};
+    for (int i = 0; i < INSTRUMENT_PARAMS; ++i) {
+        const param_ref p = param_at(i);
+        v[size_t(i)] = table_value(p.kind, record_engine_value(p.kind, r.at(p.kind, p.oscillator)));
+    }
+    return v;
+}
+
 bool save_instrument_file(const std::string& path, const instrument_record& r, std::string* error) {
     uint8_t bytes[INSTRUMENT_FILE_SIZE];
     encode_record(r, bytes);
@@ -79,6 +97,15 @@ bool save_instrument_file(const std::string& path, const instrument_record& r, s
     if (ok) ok = out.write(bytes, sizeof bytes, &err) && out.commit(&err);
     if (!ok && error) *error = describe("Cannot save", path, err);
     return ok;
+}
+
+bool save_instrument_values(const std::string& path, const instrument_values& v, std::string* error) {
+    return save_instrument_file(path, record_of_values(v), error);
+}
+
+std::optional<instrument_values> load_instrument_values(const std::string& path, std::string* error) {
+    if (auto r = load_instrument_file(path, error)) return values_of_record(*r);
+    return std::nullopt;
 }
 
 std::optional<instrument_record> load_instrument_file(const std::string& path, std::string* error) {

@@ -5,6 +5,7 @@
 // decaylen, decay in thousandths, a reserved word (9), releaselen, fadelen.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -33,3 +34,15 @@ bool save_instrument_file(const std::string& path, const instrument_record& r, s
 // Reads a file that must be exactly 192 bytes long. On failure nothing is
 // returned and error says why.
 std::optional<instrument_record> load_instrument_file(const std::string& path, std::string* error);
+
+// An instrument's parameters in the order of their numbers (parameter
+// param_id(n, 0) + i of instrument n), in the units of their kinds (a fade
+// length of 0 is off), as a plugin's host holds them.
+using instrument_values = std::array<double, INSTRUMENT_PARAMS>;
+// The record a file stores for them, and back (levels to thousandths,
+// truncated as every save does).
+instrument_record record_of_values(const instrument_values& v);
+instrument_values values_of_record(const instrument_record& r);
+// save_instrument_file and load_instrument_file for these values.
+bool save_instrument_values(const std::string& path, const instrument_values& v, std::string* error);
+std::optional<instrument_values> load_instrument_values(const std::string& path, std::string* error);

@@ -2,20 +2,15 @@
 // dialog manager, plus the panel's own procedures for the mode buttons and
 // the "Save"/"Load" buttons.
 //
-// Layout: the top strip (y 0..59) holds the six mode buttons, the four global
-// sliders with their captions and the picture; instrument 1's block fills
-// y 90..339, instrument 2's block is the same 61 rows moved 400 pixels down.
+// The rows are the widgets of panel/layout.h, in its order.
 #pragma once
 
 #include <allegro.h>
 
 #include "panel/callbacks.h"
+#include "panel/layout.h"
 
-constexpr int DIALOG_ROWS = 139;        // 138 objects and the terminator
-constexpr int PICTURE_ROW = 13;
-constexpr int INSTRUMENT_FIRST_ROW = 14; // first row of instrument 1's block
-constexpr int INSTRUMENT_ROWS = 61;      // rows per instrument block
-constexpr int INSTRUMENT_DY = 400;       // instrument 2 sits this far below instrument 1
+constexpr int DIALOG_ROWS = PANEL_WIDGETS + 1; // the widgets and the terminator
 
 extern int white;                        // the colour of every row, white at 16, 24 and 32 bpp
 extern DIALOG the_dialog[DIALOG_ROWS];
@@ -24,15 +19,6 @@ class synth_engine;
 // Points the rows that act (sliders, mode buttons, file buttons) at the
 // engine they play, through each row's dp3.
 void attach_engine(DIALOG* dialog, synth_engine& engine);
-
-// The row of an instrument's slider (instrument 1 or 2) by kind and oscillator.
-int slider_row(int instrument, int kind, int oscillator = 0);
-int save_row(int instrument);
-// The row of a global setting's slider (split key, fade points, transpose), or -1.
-int global_row(int kind);
-// The row of a layering mode's radio button (mode 0..5).
-int mode_row(int mode);
-int load_row(int instrument);
 
 // Puts the picture into the picture row. With no picture the row draws
 // nothing instead of drawing from a null bitmap.

@@ -8,8 +8,17 @@
 #define DISTRHO_PLUGIN_URI "urn:synth:additive"
 #define DISTRHO_PLUGIN_CLAP_ID "org.example.synth.additive"
 
-// No window of its own yet: hosts show their generic controls.
-#define DISTRHO_PLUGIN_HAS_UI 0
+// Its own window: the panel (synth_ui.cpp), drawn with plain OpenGL, with
+// the framework's file dialog for the Save and Load buttons.
+#define DISTRHO_PLUGIN_HAS_UI 1
+#define DISTRHO_UI_USE_NANOVG 0
+#define DISTRHO_UI_FILE_BROWSER 1
+#define DISTRHO_UI_USER_RESIZABLE 0
+#define DISTRHO_UI_DEFAULT_WIDTH 1024
+#define DISTRHO_UI_DEFAULT_HEIGHT 768
+// One VST3 component that is its own edit controller, as without a window
+// (the window never touches the plugin directly).
+#define DISTRHO_PLUGIN_WANT_DIRECT_ACCESS 1
 #define DISTRHO_PLUGIN_IS_RT_SAFE 1
 #define DISTRHO_PLUGIN_IS_SYNTH 1
 #define DISTRHO_PLUGIN_NUM_INPUTS 0

@@ -44,8 +44,9 @@ int main(int argc, char** argv) {
     // The framework's LV2 wrapper offers the programs interface of KXStudio's
     // vocabulary, which LV2 itself does not define: said here, so that
     // lv2_validate knows it as an extension.
-    manifest << "<http://kxstudio.sf.net/ns/lv2ext/programs#Interface>\n"
-             << "    a <http://lv2plug.in/ns/lv2core#ExtensionData> .\n\n";
+    for (const char* part : {"Interface", "UIInterface"}) // the window's too
+        manifest << "<http://kxstudio.sf.net/ns/lv2ext/programs#" << part << ">\n"
+                 << "    a <http://lv2plug.in/ns/lv2core#ExtensionData> .\n\n";
     presets << PREFIXES;
     for (const factory_program& p : programs) {
         manifest << "<" << p.lv2_uri << ">\n    a <http://lv2plug.in/ns/ext/presets#Preset> ;\n"

@@ -50,6 +50,8 @@ case $windows in
      wine_server -k
      echo "=== Windows synth-render.exe under Wine against the Linux build"
      tests/windows_render_test.sh build build-windows/synth || status=1
+     echo "=== Windows plugin window under Wine: the CLAP plugin's window on Xvfb, the same pixels as on Linux"
+     tests/plugin_ui_e2e.sh build build-windows/synth || status=1
      echo "=== Windows synth.exe under Wine: --no-gui on a null ALSA sink, the panel on Xvfb"
      tests/windows_live_test.sh build-windows/synth build || status=1 ;;
   3) echo "=== Windows build skipped: MinGW-w64 or Wine could not be installed" ;;

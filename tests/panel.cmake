@@ -3,9 +3,10 @@
 add_executable(panel_tests
   test_panel_table.cpp
   test_panel_widgets.cpp
-  test_panel_files.cpp)
+  test_panel_files.cpp
+  test_panel_pixels.cpp)
 include(${CMAKE_CURRENT_LIST_DIR}/oracle.cmake)
-target_link_libraries(panel_tests PRIVATE synth_panel synth_oracle GTest::gtest_main)
+target_link_libraries(panel_tests PRIVATE synth_panel synth_panel_art synth_oracle GTest::gtest_main)
 gtest_discover_tests(panel_tests DISCOVERY_TIMEOUT 60)
 
 # Listens to the program's output on the test's JACK server.
@@ -26,3 +27,4 @@ set_target_properties(x_window PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINAR
 # server of its own; skipped when build/synth or a tool is missing.
 add_test(NAME panel_end_to_end COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/panel_e2e.sh ${CMAKE_BINARY_DIR})
 set_tests_properties(panel_end_to_end PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300 LABELS e2e)
+target_compile_definitions(panel_tests PRIVATE SYNTH_PICTURE="${CMAKE_BINARY_DIR}/synth.bmp")

@@ -30,6 +30,10 @@ if(JALV AND SYNTH_SANITIZE STREQUAL "")
   add_dependencies(plugin_jalv_tests synth_lv2)
   gtest_discover_tests(plugin_jalv_tests DISCOVERY_TIMEOUT 60
     PROPERTIES LABELS "plugin;devices" RUN_SERIAL TRUE)
+  # The plugin's own window in jalv.gtk3 on Xvfb, against the program's panel.
+  add_test(NAME plugin_window_end_to_end COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/plugin_ui_e2e.sh ${CMAKE_BINARY_DIR})
+  set_tests_properties(plugin_window_end_to_end PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300
+    LABELS "plugin;e2e" RUN_SERIAL TRUE)
 endif()
 
 # The VST3 plugin in Ardour 7 (headless: its scanner, ardour7-lua and

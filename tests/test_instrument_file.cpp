@@ -282,3 +282,27 @@ TEST_F(InstrumentFileTest, AbsurdValuesNeverMakeTheEngineUnfinite) {
         ASSERT_TRUE(std::isfinite(out)) << s;
     }
 }
+
+// A host's parameter values (the plugin's window saves and loads through
+// them): every slider position of every kind survives a file, a fade of 0 is
+// "off" (-1 in the file), and a level keeps the file's truncated thousandths.
+TEST(InstrumentValues, EverySliderValueSurvivesAFile) {
+    for (int i = 0; i < INSTRUMENT_PARAMS; ++i) {
+        const param_ref p = param_at(i);
+        for (int pos = 0; pos <= param_kinds[p.kind].slider_max; ++pos) {
+            instrument_values v{};
+            v[size_t(i)] = slider_value(p.kind, pos);
+            const instrument_record r = record_of_values(v);
+            const instrument_values back = values_of_record(r);
+            ASSERT_NEAR(back[size_t(i)], v[size_t(i)], 1e-9) << param_symbol(i) << " at " << pos;
+            ASSERT_EQ(slider_position_of(p.kind, back[size_t(i)]), pos) << param_symbol(i);
+        }
+    }
+    instrument_values v{};
+    v[size_t(param_id(1, K_FADELEN))] = 0;
+    v[size_t(param_id(1, K_VOL, 3))] = 0.2999;
+    const instrument_record r = record_of_values(v);
+    EXPECT_EQ(r.at(K_FADELEN), -1);
+    EXPECT_EQ(r.at(K_VOL, 3), 299);
+    EXPECT_EQ(values_of_record(r)[size_t(param_id(1, K_VOL, 3))], 0.299);
+}

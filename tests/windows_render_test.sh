@@ -4,7 +4,9 @@
 # seeded random tunes (tests/tools/random_tune.cpp: notes over the whole
 # range, long loud notes, the pedal, bend, panic messages, tempo changes) with
 # every factory instrument in either slot, in every mode, at 44100, 48000 and
-# 96000 Hz. SYNTH_SEEDS="1 2 ..." picks other seeds; a difference names its seed.
+# 96000 Hz; and the plugin's Windows libraries in every format against the
+# Linux ones on such tunes. SYNTH_SEEDS="1 2 ..." (SYNTH_PLUGIN_SEEDS for the
+# plugin) picks other seeds; a difference names its seed.
 #   tests/windows_render_test.sh LINUX_BUILD WINDOWS_BUILD
 set -euo pipefail
 linux=$(realpath "$1") windows=$(realpath "$2")
@@ -48,6 +50,27 @@ for seed in $seeds; do
   fi
 done
 echo "random tunes: $same of $(echo $seeds | wc -w) the same"
+
+# The plugin's Windows libraries in the tests' own hosts (LV2, VST3, CLAP)
+# against the Linux ones: random instruments, modes and block sizes.
+plugin_seeds=${SYNTH_PLUGIN_SEEDS:-$(seq 1 12)}
+same=0 runs=0
+for seed in $plugin_seeds; do
+  rate=${rates[$((seed % 3))]}
+  "$linux/tools/random_tune" "$seed" "$out/tune.mid"
+  for format in lv2 vst3 clap; do
+    runs=$((runs + 1))
+    (cd "$out" && "$linux/tools/plugin_render" $format tune.mid $rate "$seed" linux.raw) &&
+    (cd "$out" && "$wine" "$windows/tools/plugin_render.exe" $format tune.mid $rate "$seed" windows.raw) &&
+    if cmp -s "$out/linux.raw" "$out/windows.raw"; then
+      same=$((same + 1))
+    else
+      echo "plugin seed $seed ($format, $rate Hz): DIFFERENT ($(cmp -l "$out/linux.raw" "$out/windows.raw" | wc -l) bytes)"
+      status=1
+    fi || { echo "plugin seed $seed ($format): did not play"; status=1; }
+  done
+done
+echo "the plugin on random tunes: $same of $runs runs the same"
 # An existing output is replaced; an output that is the MIDI file is refused.
 if ! (cd "$out" && "$wine" "$windows/synth-render.exe" --quiet demo.mid windows-fade.wav); then
   echo "an existing output was not replaced"; status=1
