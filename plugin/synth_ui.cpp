@@ -182,7 +182,11 @@ private:
         options.saving = action % 2 == 0;
         options.defaultName = "instrument.zpk";
         options.title = options.saving ? "Save instrument" : "Load instrument";
-        if (!openFileBrowser(options)) pending_action_ = -1;
+        if (!openFileBrowser(options)) {
+            // On Linux saving needs the desktop's file chooser portal.
+            d_stderr("synth: no file dialog to %s an instrument here", options.saving ? "save" : "load");
+            pending_action_ = -1;
+        }
     }
 
     panel_view view_;

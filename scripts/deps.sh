@@ -11,6 +11,9 @@ packages=(
   # the plugin's framework (the DISTRHO Plugin Framework's sources), patched
   # at build time
   dpf-source patch
+  # the plugin's window: the framework's OpenGL toolkit on X11, and D-Bus for
+  # the desktop's file chooser (saving a file)
+  libgl-dev libx11-dev libxext-dev libxrandr-dev libxcursor-dev libdbus-1-dev
   # tests: hosts for the LV2 plugin and its validator
   liblilv-dev lilv-utils jalv sordi
   # tests: the VST3 plugin in Ardour 7, headless (ardour7-lua, ardour7-export)

@@ -77,7 +77,10 @@ kill $synth_pid; wait $synth_pid 2>/dev/null
 # oscillator 3's pitch offset of instrument 1 to 10, and the upper fade point
 # to 50, where the program's slider opens.
 export DISPLAY=$host_display
-LV2_PATH=$build/lv2 jalv.gtk3 -c i1_frq3=10 -c fade2=50 urn:synth:additive >"$work/jalv.out" 2>&1 &
+# It starts in a folder holding one instrument file, where its file dialog opens.
+mkdir -p "$work/files"
+cp "$build/instruments/church-organ.zpk" "$work/files/organ.zpk"
+(cd "$work/files" && LV2_PATH=$build/lv2 exec jalv.gtk3 -c i1_frq3=10 -c fade2=50 urn:synth:additive) >"$work/jalv.out" 2>&1 &
 jalv_pid=$!
 started+=($jalv_pid)
 window=""
@@ -135,7 +138,35 @@ after=$(listen)
 echo "held note after the drag: rms $after"
 check "the dragged volume reaches the plugin: silence" awk -v r="$after" 'BEGIN { exit !(r != "broken" && r == 0) }'
 window_shot dragged
-check "the dragged slider stands at the bottom" is_px dragged 5 296 $W
+# Its handle's body (x 2..7 beside the slot at 4..6) over y 293..299.
+check "the dragged slider stands at the bottom" is_px dragged 2 296 $W
+
+# Load 1 opens the file dialog, which lists the one file; a double click on
+# it loads the organ into instrument 1: its first volume goes back up, and
+# the held note sounds again.
+xdotool mousemove $((wx + 50)) $((wy + 330)) mousedown 1 sleep 0.05 mouseup 1 # Save 1: no dialog without a desktop
+xdotool mousemove $((wx + 150)) $((wy + 330)) mousedown 1 sleep 0.05 mouseup 1
+dialog=""
+for _ in $(seq 100); do
+  dialog=$(xwininfo -root -tree 2>/dev/null | awk '/"Load instrument"/ {print $1; exit}')
+  [ -n "$dialog" ] && break
+  sleep 0.1
+done
+check "Load opens a file dialog" test -n "$dialog"
+if [ -n "$dialog" ]; then
+  read -r _ _ dx dy < <(window="$dialog" geometry)
+  sleep 0.5
+  xdotool mousemove $((dx + 140)) $((dy + 58)) click --repeat 2 --delay 80 1
+  sleep 1
+  window_shot loaded
+  # The organ's first volume, 0.14, puts that handle over y 266..272.
+  check "the loaded organ's first volume moves its slider" is_px loaded 2 269 $W
+  check "   from the bottom" is_px loaded 2 296 $B
+  loaded=$(listen)
+  echo "held note after the load: rms $loaded"
+  check "the loaded instrument reaches the plugin: sound" awk -v r="$loaded" 'BEGIN { exit !(r != "broken" && r > 100) }'
+fi
+check "Save without a file dialog says so" grep -q "no file dialog to save" "$work/jalv.out"
 
 # Idle: what the host with the window shown takes while nothing changes
 # (the plugin's own audio processing included).

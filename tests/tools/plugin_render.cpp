@@ -17,7 +17,7 @@
 
 namespace {
 
-std::unique_ptr<plugin_instance> open(const std::string& format, double rate) {
+std::unique_ptr<plugin_instance> open_plugin(const std::string& format, double rate) {
     if (format == "vst3") return open_vst3(SYNTH_VST3_BUNDLE, rate);
     if (format == "clap") return open_clap(SYNTH_CLAP_FILE, rate);
     void* module = load_module(SYNTH_LV2_BUNDLE "/synth" SYNTH_MODULE_SUFFIX);
@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "plugin_render: %s\n", error.c_str());
         return 1;
     }
-    auto plugin = open(argv[1], rate);
+    auto plugin = open_plugin(argv[1], rate);
     if (!plugin || !plugin->ok()) {
         std::fprintf(stderr, "plugin_render: the %s plugin does not load\n", argv[1]);
         return 1;
