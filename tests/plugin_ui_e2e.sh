@@ -83,13 +83,16 @@ cp "$build/instruments/church-organ.zpk" "$work/files/organ.zpk"
 (cd "$work/files" && LV2_PATH=$build/lv2 exec jalv.gtk3 -c i1_frq3=10 -c fade2=50 urn:synth:additive) >"$work/jalv.out" 2>&1 &
 jalv_pid=$!
 started+=($jalv_pid)
-window=""
-for _ in $(seq 100); do
-  window=$(xwininfo -root -tree 2>/dev/null | awk '/"DISTRHO-synth"/ {print $1; exit}')
-  [ -n "$window" ] && break
-  sleep 0.1
-done
-[ -n "$window" ] || { echo "FAIL  the plugin's window never came up"; cat "$work/jalv.out"; exit 1; }
+find_window() { # awk pattern, tenths of a second to wait: sets $window to the first window it matches
+  window=""
+  for _ in $(seq "$2"); do
+    window=$(xwininfo -root -tree 2>/dev/null | awk "$1 {print \$1; exit}")
+    [ -n "$window" ] && return 0
+    sleep 0.1
+  done
+  return 1
+}
+find_window '/"DISTRHO-synth"/' 100 || { echo "FAIL  the plugin's window never came up"; cat "$work/jalv.out"; exit 1; }
 geometry() { xwininfo -id "$window" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF} /Width/ {w=$NF} /Height/ {h=$NF} END {print w, h, x, y}'; }
 read -r ww wh wx wy < <(geometry)
 check "the window is 1024 x 768" test "$ww x $wh" = "1024 x 768"
@@ -146,12 +149,9 @@ check "the dragged slider stands at the bottom" is_px dragged 2 296 $W
 # the held note sounds again.
 xdotool mousemove $((wx + 50)) $((wy + 330)) mousedown 1 sleep 0.05 mouseup 1 # Save 1: no dialog without a desktop
 xdotool mousemove $((wx + 150)) $((wy + 330)) mousedown 1 sleep 0.05 mouseup 1
-dialog=""
-for _ in $(seq 100); do
-  dialog=$(xwininfo -root -tree 2>/dev/null | awk '/"Load instrument"/ {print $1; exit}')
-  [ -n "$dialog" ] && break
-  sleep 0.1
-done
+jalv_window=$window
+find_window '/"Load instrument"/' 100
+dialog=$window window=$jalv_window
 check "Load opens a file dialog" test -n "$dialog"
 if [ -n "$dialog" ]; then
   read -r _ _ dx dy < <(window="$dialog" geometry)
@@ -184,13 +184,7 @@ clap_shot() { # name, command...: the window that the command shows, alone
   "$@" >"$work/$name.out" 2>&1 &
   local pid=$!
   started+=($pid)
-  window=""
-  for _ in $(seq 300); do
-    window=$(xwininfo -root -tree 2>/dev/null | awk '/1024x768\+/ && !/DISTRHO-synth.*jalv/ {print $1; exit}')
-    [ -n "$window" ] && break
-    sleep 0.1
-  done
-  [ -n "$window" ] || { cat "$work/$name.out"; return 1; }
+  find_window '/1024x768\+/' 300 || { cat "$work/$name.out"; return 1; }
   for _ in $(seq 100); do window_shot "$name"; is_px "$name" 563 30 $W && break; sleep 0.1; done
   kill $pid 2>/dev/null; wait $pid 2>/dev/null
   sleep 0.5
