@@ -224,7 +224,9 @@ double engine_state::bend_factor() const {
     const double controllers = setting(K_CONTROLLERS), bend_range = setting(K_BEND_RANGE);
     const int b = bend;
     if (b == 8192 || !controllers) return 1.0;
-    return exact_exp2(double(b - 8192) / 8192.0 * double(bend_range) / 12.0);
+    if (b != bend_memo.wheel || bend_range != bend_memo.range)
+        bend_memo = {b, bend_range, exact_exp2(double(b - 8192) / 8192.0 * double(bend_range) / 12.0)};
+    return bend_memo.factor;
 }
 
 void synth_engine::set_rate(float r) {

@@ -147,6 +147,13 @@ struct engine_state {
     // The factor on every pitch: 1 at the centre of the wheel (or with
     // controllers off), else 2^((bend - 8192) / 8192 * bend_range / 12).
     double bend_factor() const;
+    // The last factor worked out (the power takes about a microsecond),
+    // for the wheel position and range it belongs to.
+    mutable struct {
+        int wheel = 8192;
+        double range = -1.0;
+        double factor = 1.0;
+    } bend_memo;
 
     // Stores a value (engine units) where the renderer reads it, noting an
     // instrument whose pitch offsets moved; then that instrument's phase

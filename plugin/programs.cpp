@@ -1,9 +1,11 @@
 #include "plugin/programs.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "engine/engine.h"
 #include "factory/factory_table.h"
+#include "files/instrument_file.h"
 #include "plugin/factory_text.h" // SYNTH_FACTORY_TEXT: factory/instruments.txt
 #include "plugin/ports.h"
 
@@ -33,10 +35,8 @@ std::vector<factory_program> make_programs() {
         for (const factory_instrument& f : *table) {
             factory_program p{n, f.name, label(n, f.name),
                               std::string(SYNTH_LV2_URI) + ":preset:i" + std::to_string(n) + ":" + f.name, {}};
-            for (int i = 0; i < INSTRUMENT_PARAMS; ++i) {
-                const param_ref r = param_at(i);
-                p.values[i] = table_value(r.kind, record_engine_value(r.kind, f.record.at(r.kind, r.oscillator)));
-            }
+            const instrument_values v = values_of_record(f.record);
+            std::copy(v.begin(), v.end(), p.values);
             programs.push_back(std::move(p));
         }
     return programs;

@@ -57,11 +57,8 @@ instrument_record drum() {
 
 // The control values that stand for an instrument file's contents.
 void set_controls(std::vector<float>& c, int n, const instrument_record& r) {
-    for (int i = 0; i < INSTRUMENT_PARAMS; ++i) {
-        const param_ref ref = param_at(i);
-        c[param_id(n, ref.kind, ref.oscillator)] =
-            float(table_value(ref.kind, record_engine_value(ref.kind, r.at(ref.kind, ref.oscillator))));
-    }
+    const instrument_values v = values_of_record(r);
+    for (int i = 0; i < INSTRUMENT_PARAMS; ++i) c[size_t(param_id(n, 0) + i)] = float(v[size_t(i)]);
 }
 
 // A tune of overlapping notes across the keyboard on channel 1, with traffic
