@@ -34,18 +34,18 @@ stop_all() {
 trap stop_all EXIT
 check() { local what=$1; shift; if "$@"; then echo "ok    $what"; else echo "FAIL  $what"; failures=$((failures + 1)); fi; }
 
-# An X server on a display it says is free.
-start_x() { # WxH: prints the display
-  local fifo=$work/displayfd.$RANDOM
-  mkfifo "$fifo"
-  Xvfb -displayfd 3 -screen 0 "${1}x24" -nolisten tcp -noreset 3>"$fifo" >"$work/xvfb-$1.log" 2>&1 &
-  started+=($!)
-  local n
-  read -r -t 20 n <"$fifo" || return 1
-  echo ":$n"
-}
-panel_display=$(start_x 1024x768) || skip "Xvfb did not start"
-host_display=$(start_x 1280x1024) || skip "Xvfb did not start"
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/screen.sh"
+W=FFFFFF; B=000000
+
+# Two X servers on displays they say are free: the program's panel needs
+# one of its own size, jalv's window (with its menu) a larger one.
+xvfb_start 24 "$work/xvfb-panel.log" || skip "Xvfb did not start"
+started+=($xvfb_pid)
+panel_display=$display
+xvfb_start 24 "$work/xvfb-host.log" 1280x1024 || skip "Xvfb did not start"
+started+=($xvfb_pid)
+host_display=$display
 
 export JACK_DEFAULT_SERVER=plui$$
 for attempt in $(seq 15); do
@@ -56,10 +56,6 @@ for attempt in $(seq 15); do
   kill $jpid 2>/dev/null; wait $jpid 2>/dev/null; sleep 2
 done
 [ -n "$jackd_pid" ] || { cat "$work/jackd.log"; skip "the JACK server did not start"; }
-
-here=$(cd "$(dirname "$0")" && pwd)
-. "$here/screen.sh"
-W=FFFFFF; B=000000
 
 # --- The program's panel at its start values.
 cp "$build/synth.bmp" "$work/"

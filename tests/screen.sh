@@ -34,10 +34,10 @@ wait_for_px() { # image name, x, y, colour: until the screen shows it (10 s)
 # also one in another container sharing the abstract socket, and writes it
 # once it accepts clients); output to the given log. Sets $display (":N")
 # and $xvfb_pid, or returns 1 with the server gone.
-xvfb_start() { # depth, log file
+xvfb_start() { # depth, log file[, size WxH, 1024x768 unless given]
   local said="$work/xvfb-display-$RANDOM" n=""
   : >"$said"
-  Xvfb -displayfd 3 -screen 0 "1024x768x$1" -nolisten tcp -noreset 3>"$said" >"$2" 2>&1 &
+  Xvfb -displayfd 3 -screen 0 "${3:-1024x768}x$1" -nolisten tcp -noreset 3>"$said" >"$2" 2>&1 &
   xvfb_pid=$!
   for _ in $(seq 100); do
     read -r n <"$said" && [ -n "$n" ] && break
