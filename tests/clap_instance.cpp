@@ -78,7 +78,6 @@ public:
         }
         if (std::count(ids_.begin(), ids_.end(), CLAP_INVALID_ID) != 0) return;
         if (!plugin_->activate(plugin_, rate, 1, 8192) || !plugin_->start_processing(plugin_)) return;
-        for (auto& o : out_) o.resize(8192);
         ready_ = true;
     }
 
@@ -95,60 +94,47 @@ public:
 
     bool ok() const override { return ready_; }
 
-    std::vector<float> play(const std::vector<timed_midi>& events, int64_t frames, const std::vector<int>& blocks,
-                            bool* right_equals_left) override {
-        std::vector<float> out;
-        out.reserve(size_t(frames));
-        *right_equals_left = true;
-        size_t next = 0, b = 0;
-        for (int64_t pos = 0; pos < frames;) {
-            const int n = int(std::min<int64_t>(blocks[b++ % blocks.size()], frames - pos));
-            input_events in;
-            for (int id = 0; id < PARAM_COUNT; ++id)
-                if (!(controls[id] == sent_[id])) {
-                    input_events::event e{};
-                    e.param = {{sizeof(clap_event_param_value_t), 0, CLAP_CORE_EVENT_SPACE_ID, CLAP_EVENT_PARAM_VALUE, 0},
-                               ids_[id], nullptr, -1, -1, -1, -1, controls[id]};
-                    in.events.push_back(e);
-                    sent_[id] = controls[id];
-                }
-            for (; next < events.size() && events[next].frame < pos + n; ++next) {
-                const timed_midi& m = events[next];
-                if (m.position != timed_midi::no_position) {
-                    rolling_from_ = m.frame;
-                    rolling_at_ = m.position;
-                    continue;
-                }
+    void run_block(int64_t pos, int n, std::span<const timed_midi> events) override {
+        input_events in;
+        for (int id = 0; id < PARAM_COUNT; ++id)
+            if (!(controls[id] == sent_[id])) {
                 input_events::event e{};
-                e.midi = {{sizeof(clap_event_midi_t), uint32_t(m.frame - pos), CLAP_CORE_EVENT_SPACE_ID, CLAP_EVENT_MIDI, 0},
-                          0, {m.bytes[0], m.bytes[1], m.bytes[2]}};
+                e.param = {{sizeof(clap_event_param_value_t), 0, CLAP_CORE_EVENT_SPACE_ID, CLAP_EVENT_PARAM_VALUE, 0},
+                           ids_[id], nullptr, -1, -1, -1, -1, controls[id]};
                 in.events.push_back(e);
+                sent_[id] = controls[id];
             }
-            clap_event_transport_t transport{};
-            transport.header = {sizeof transport, 0, CLAP_CORE_EVENT_SPACE_ID, CLAP_EVENT_TRANSPORT, 0};
-            if (rolling_from_ >= 0) {
-                transport.flags = CLAP_TRANSPORT_IS_PLAYING | CLAP_TRANSPORT_HAS_SECONDS_TIMELINE;
-                const double seconds = double(rolling_at_ + (pos - rolling_from_)) / rate_;
-                transport.song_pos_seconds = clap_sectime(seconds * double(CLAP_SECTIME_FACTOR) + 0.5);
+        for (const timed_midi& m : events) {
+            if (m.position != timed_midi::no_position) {
+                rolling_from_ = m.frame;
+                rolling_at_ = m.position;
+                continue;
             }
-            float* channels[2] = {out_[0].data(), out_[1].data()};
-            clap_audio_buffer_t bus{};
-            bus.data32 = channels;
-            bus.channel_count = 2;
-            clap_process_t process{};
-            process.steady_time = pos;
-            process.frames_count = uint32_t(n);
-            process.transport = &transport;
-            process.audio_outputs = &bus;
-            process.audio_outputs_count = 1;
-            process.in_events = &in.list;
-            process.out_events = &no_output;
-            plugin_->process(plugin_, &process);
-            out.insert(out.end(), out_[0].begin(), out_[0].begin() + n);
-            if (!std::equal(out_[0].begin(), out_[0].begin() + n, out_[1].begin())) *right_equals_left = false;
-            pos += n;
+            input_events::event e{};
+            e.midi = {{sizeof(clap_event_midi_t), uint32_t(m.frame - pos), CLAP_CORE_EVENT_SPACE_ID, CLAP_EVENT_MIDI, 0},
+                      0, {m.bytes[0], m.bytes[1], m.bytes[2]}};
+            in.events.push_back(e);
         }
-        return out;
+        clap_event_transport_t transport{};
+        transport.header = {sizeof transport, 0, CLAP_CORE_EVENT_SPACE_ID, CLAP_EVENT_TRANSPORT, 0};
+        if (rolling_from_ >= 0) {
+            transport.flags = CLAP_TRANSPORT_IS_PLAYING | CLAP_TRANSPORT_HAS_SECONDS_TIMELINE;
+            const double seconds = double(rolling_at_ + (pos - rolling_from_)) / rate_;
+            transport.song_pos_seconds = clap_sectime(seconds * double(CLAP_SECTIME_FACTOR) + 0.5);
+        }
+        float* channels[2] = {out_[0].data(), out_[1].data()};
+        clap_audio_buffer_t bus{};
+        bus.data32 = channels;
+        bus.channel_count = 2;
+        clap_process_t process{};
+        process.steady_time = pos;
+        process.frames_count = uint32_t(n);
+        process.transport = &transport;
+        process.audio_outputs = &bus;
+        process.audio_outputs_count = 1;
+        process.in_events = &in.list;
+        process.out_events = &no_output;
+        plugin_->process(plugin_, &process);
     }
 
     std::vector<double> read_back() override {
@@ -165,7 +151,6 @@ private:
     const clap_plugin_t* plugin_ = nullptr;
     std::vector<clap_id> ids_;
     std::vector<float> sent_;
-    std::vector<float> out_[2];
     int64_t rolling_from_ = -1, rolling_at_ = 0;
     bool ready_ = false;
 };

@@ -49,7 +49,6 @@ void lv2_instance::connect_and_activate() {
     if (!handle_) return;
     atom_buf_.resize(1 << 16);
     ports_.resize(PARAM_COUNT);
-    for (auto& o : out_) o.resize(8192);
     descriptor_->connect_port(handle_, PORT_MIDI_IN, atom_buf_.data());
     descriptor_->connect_port(handle_, PORT_OUT_LEFT, out_[0].data());
     descriptor_->connect_port(handle_, PORT_OUT_RIGHT, out_[1].data());
@@ -58,48 +57,35 @@ void lv2_instance::connect_and_activate() {
     if (descriptor_->activate) descriptor_->activate(handle_);
 }
 
-std::vector<float> lv2_instance::play(const std::vector<timed_midi>& events, int64_t frames,
-                                      const std::vector<int>& blocks, bool* right_equals_left) {
-    std::vector<float> out;
-    out.reserve(size_t(frames));
-    *right_equals_left = true;
-    size_t next = 0, b = 0;
-    for (int64_t pos = 0; pos < frames;) {
-        const int n = int(std::min<int64_t>(blocks[b++ % blocks.size()], frames - pos));
-        std::copy(controls.begin(), controls.end(), ports_.begin());
-        auto* seq = reinterpret_cast<LV2_Atom_Sequence*>(atom_buf_.data());
-        seq->atom.type = sequence_type_;
-        seq->atom.size = sizeof(LV2_Atom_Sequence_Body);
-        seq->body.unit = 0;
-        seq->body.pad = 0;
-        const uint32_t capacity = uint32_t(atom_buf_.size() * 8 - sizeof(LV2_Atom));
-        for (; next < events.size() && events[next].frame < pos + n; ++next) {
-            alignas(8) uint8_t event[128] = {};
-            auto* e = reinterpret_cast<LV2_Atom_Event*>(event);
-            e->time.frames = events[next].frame - pos;
-            if (events[next].position != timed_midi::no_position) { // time:Position, rolling
-                LV2_Atom_Forge forge;
-                lv2_atom_forge_init(&forge, &map_);
-                lv2_atom_forge_set_buffer(&forge, event + sizeof e->time, sizeof event - sizeof e->time);
-                LV2_Atom_Forge_Frame frame;
-                lv2_atom_forge_object(&forge, &frame, 0, test_map_uri(nullptr, LV2_TIME__Position));
-                lv2_atom_forge_key(&forge, test_map_uri(nullptr, LV2_TIME__frame));
-                lv2_atom_forge_long(&forge, events[next].position);
-                lv2_atom_forge_key(&forge, test_map_uri(nullptr, LV2_TIME__speed));
-                lv2_atom_forge_float(&forge, 1.0f);
-                lv2_atom_forge_pop(&forge, &frame);
-            } else {
-                e->body.type = midi_type_;
-                e->body.size = events[next].size;
-                std::memcpy(event + sizeof *e, events[next].bytes, events[next].size);
-            }
-            lv2_atom_sequence_append_event(seq, capacity, e);
+void lv2_instance::run_block(int64_t pos, int n, std::span<const timed_midi> events) {
+    std::copy(controls.begin(), controls.end(), ports_.begin());
+    auto* seq = reinterpret_cast<LV2_Atom_Sequence*>(atom_buf_.data());
+    seq->atom.type = sequence_type_;
+    seq->atom.size = sizeof(LV2_Atom_Sequence_Body);
+    seq->body.unit = 0;
+    seq->body.pad = 0;
+    const uint32_t capacity = uint32_t(atom_buf_.size() * 8 - sizeof(LV2_Atom));
+    for (const timed_midi& m : events) {
+        alignas(8) uint8_t event[128] = {};
+        auto* e = reinterpret_cast<LV2_Atom_Event*>(event);
+        e->time.frames = m.frame - pos;
+        if (m.position != timed_midi::no_position) { // time:Position, rolling
+            LV2_Atom_Forge forge;
+            lv2_atom_forge_init(&forge, &map_);
+            lv2_atom_forge_set_buffer(&forge, event + sizeof e->time, sizeof event - sizeof e->time);
+            LV2_Atom_Forge_Frame frame;
+            lv2_atom_forge_object(&forge, &frame, 0, test_map_uri(nullptr, LV2_TIME__Position));
+            lv2_atom_forge_key(&forge, test_map_uri(nullptr, LV2_TIME__frame));
+            lv2_atom_forge_long(&forge, m.position);
+            lv2_atom_forge_key(&forge, test_map_uri(nullptr, LV2_TIME__speed));
+            lv2_atom_forge_float(&forge, 1.0f);
+            lv2_atom_forge_pop(&forge, &frame);
+        } else {
+            e->body.type = midi_type_;
+            e->body.size = m.size;
+            std::memcpy(event + sizeof *e, m.bytes, m.size);
         }
-        descriptor_->run(handle_, uint32_t(n));
-        out.insert(out.end(), out_[0].begin(), out_[0].begin() + n);
-        if (!std::equal(out_[0].begin(), out_[0].begin() + n, out_[1].begin()))
-            *right_equals_left = false;
-        pos += n;
+        lv2_atom_sequence_append_event(seq, capacity, e);
     }
-    return out;
+    descriptor_->run(handle_, uint32_t(n));
 }

@@ -32,10 +32,8 @@ public:
     lv2_instance& operator=(const lv2_instance&) = delete;
     bool ok() const override { return handle_ != nullptr; }
 
-    std::vector<float> play(const std::vector<timed_midi>& events, int64_t frames,
-                            const std::vector<int>& blocks, bool* right_equals_left) override;
-
 private:
+    void run_block(int64_t pos, int n, std::span<const timed_midi> events) override;
     void set_options();
     void connect_and_activate();
     const LV2_Descriptor* descriptor_ = nullptr;
@@ -52,5 +50,4 @@ private:
     uint32_t midi_type_, sequence_type_;
     std::vector<uint64_t> atom_buf_; // 8-byte aligned
     std::vector<float> ports_;       // the control ports' values: `controls` at each block's start
-    std::vector<float> out_[2];
 };

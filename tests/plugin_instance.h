@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -30,8 +31,8 @@ public:
     // Runs the instance over `frames` frames in blocks whose sizes are taken
     // in turn from `blocks`, the events placed at their frames. Returns the
     // left output; the right one must equal it.
-    virtual std::vector<float> play(const std::vector<timed_midi>& events, int64_t frames,
-                                    const std::vector<int>& blocks, bool* right_equals_left) = 0;
+    std::vector<float> play(const std::vector<timed_midi>& events, int64_t frames, const std::vector<int>& blocks,
+                            bool* right_equals_left);
 
     // The parameters' values as a host reads them back from the plugin (VST3:
     // its edit controller; CLAP: its parameters' values), by parameter
@@ -41,6 +42,13 @@ public:
     // (VST3: its program parameter); false where the format has no programs
     // of the plugin's own (LV2 has presets of its description, CLAP 1.1 none).
     virtual bool load_program(int) { return false; }
+
+protected:
+    // Runs one block of n frames from frame `pos` of the run into out_, as
+    // the format hands a block over: `controls` and the events inside it.
+    virtual void run_block(int64_t pos, int n, std::span<const timed_midi> events) = 0;
+    // The outputs, long enough for the longest block the tests run.
+    std::vector<float> out_[2] = {std::vector<float>(8192), std::vector<float>(8192)};
 };
 
 // The VST3 bundle's library (BUNDLE/Contents/x86_64-linux/synth.so, on

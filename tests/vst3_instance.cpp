@@ -180,7 +180,6 @@ public:
         v3_cpp_obj(component_)->activate_bus(component_, V3_EVENT, V3_INPUT, 0, true);
         v3_cpp_obj(component_)->set_active(component_, true);
         v3_cpp_obj(processor_)->set_processing(processor_, true);
-        for (auto& o : out_) o.resize(8192);
         ready_ = true;
     }
 
@@ -201,59 +200,45 @@ public:
 
     bool ok() const override { return ready_; }
 
-    std::vector<float> play(const std::vector<timed_midi>& events, int64_t frames, const std::vector<int>& blocks,
-                            bool* right_equals_left) override {
-        std::vector<float> out;
-        out.reserve(size_t(frames));
-        *right_equals_left = true;
-        size_t next = 0, b = 0;
-        for (int64_t pos = 0; pos < frames;) {
-            const int n = int(std::min<int64_t>(blocks[b++ % blocks.size()], frames - pos));
-            event_list list;
-            param_changes changes;
-            for (int id = 0; id < PARAM_COUNT; ++id)
-                if (!(controls[id] == sent_[id])) {
-                    const param_kind& k = param_kinds[param_at(id).kind];
-                    changes.add(ids_[id], 0, (double(controls[id]) - k.lo) / (k.hi - k.lo));
-                    sent_[id] = controls[id];
-                }
-            for (; next < events.size() && events[next].frame < pos + n; ++next) {
-                const timed_midi& e = events[next];
-                const int32_t at = int32_t(e.frame - pos);
-                if (e.position != timed_midi::no_position) {
-                    rolling_from_ = e.frame;
-                    rolling_at_ = e.position;
-                    continue;
-                }
-                add_midi(e, at, list, changes);
+    void run_block(int64_t pos, int n, std::span<const timed_midi> events) override {
+        event_list list;
+        param_changes changes;
+        for (int id = 0; id < PARAM_COUNT; ++id)
+            if (!(controls[id] == sent_[id])) {
+                const param_kind& k = param_kinds[param_at(id).kind];
+                changes.add(ids_[id], 0, (double(controls[id]) - k.lo) / (k.hi - k.lo));
+                sent_[id] = controls[id];
             }
-            v3_process_context ctx{};
-            ctx.sample_rate = rate_;
-            if (rolling_from_ >= 0) {
-                ctx.state = V3_PROCESS_CTX_PLAYING | V3_PROCESS_CTX_PROJECT_TIME_VALID;
-                ctx.project_time_in_samples = rolling_at_ + (pos - rolling_from_);
+        for (const timed_midi& e : events) {
+            if (e.position != timed_midi::no_position) {
+                rolling_from_ = e.frame;
+                rolling_at_ = e.position;
+                continue;
             }
-            float* channels[2] = {out_[0].data(), out_[1].data()};
-            v3_audio_bus_buffers bus{};
-            bus.num_channels = 2;
-            bus.channel_buffers_32 = channels;
-            v3_process_data data{};
-            data.process_mode = V3_REALTIME;
-            data.symbolic_sample_size = V3_SAMPLE_32;
-            data.nframes = n;
-            data.num_output_buses = 1;
-            data.outputs = &bus;
-            param_changes reported;
-            data.input_params = reinterpret_cast<v3_param_changes**>(&changes);
-            data.output_params = reinterpret_cast<v3_param_changes**>(&reported);
-            data.input_events = reinterpret_cast<v3_event_list**>(&list);
-            data.ctx = &ctx;
-            v3_cpp_obj(processor_)->process(processor_, &data);
-            out.insert(out.end(), out_[0].begin(), out_[0].begin() + n);
-            if (!std::equal(out_[0].begin(), out_[0].begin() + n, out_[1].begin())) *right_equals_left = false;
-            pos += n;
+            add_midi(e, int32_t(e.frame - pos), list, changes);
         }
-        return out;
+        v3_process_context ctx{};
+        ctx.sample_rate = rate_;
+        if (rolling_from_ >= 0) {
+            ctx.state = V3_PROCESS_CTX_PLAYING | V3_PROCESS_CTX_PROJECT_TIME_VALID;
+            ctx.project_time_in_samples = rolling_at_ + (pos - rolling_from_);
+        }
+        float* channels[2] = {out_[0].data(), out_[1].data()};
+        v3_audio_bus_buffers bus{};
+        bus.num_channels = 2;
+        bus.channel_buffers_32 = channels;
+        v3_process_data data{};
+        data.process_mode = V3_REALTIME;
+        data.symbolic_sample_size = V3_SAMPLE_32;
+        data.nframes = n;
+        data.num_output_buses = 1;
+        data.outputs = &bus;
+        param_changes reported;
+        data.input_params = reinterpret_cast<v3_param_changes**>(&changes);
+        data.output_params = reinterpret_cast<v3_param_changes**>(&reported);
+        data.input_events = reinterpret_cast<v3_event_list**>(&list);
+        data.ctx = &ctx;
+        v3_cpp_obj(processor_)->process(processor_, &data);
     }
 
     std::vector<double> read_back() override {
@@ -308,7 +293,6 @@ private:
     v3_param_id program_ = 0;
     int32_t programs_ = 0;
     std::vector<float> sent_;
-    std::vector<float> out_[2];
     int64_t rolling_from_ = -1, rolling_at_ = 0;
     bool ready_ = false;
 };
