@@ -58,22 +58,9 @@ start_x() { # depth: sets $display
 start_x 24 || { cat "$work/xvfb1.log"; skip "Xvfb did not start"; }
 export DISPLAY=$display
 
-# --- A JACK server of our own on the dummy back-end. JACK allows only a few
-# servers per machine at once: when other tests hold them all, try again.
+# --- A JACK server of our own on the dummy back-end.
 export JACK_DEFAULT_SERVER=pan$$
-for attempt in $(seq 15); do
-  jackd -n "$JACK_DEFAULT_SERVER" -d dummy -r 44100 -p 1024 >"$work/jackd.log" 2>&1 &
-  jpid=$!
-  for _ in $(seq 100); do
-    jack_lsp >/dev/null 2>&1 && break
-    kill -0 $jpid 2>/dev/null || break
-    sleep 0.1
-  done
-  if jack_lsp >/dev/null 2>&1; then jackd_pid=$jpid; break; fi
-  kill $jpid 2>/dev/null; wait $jpid 2>/dev/null
-  sleep 2
-done
-jack_lsp >/dev/null 2>&1 || { cat "$work/jackd.log"; skip "the JACK server did not start"; }
+jack_start || { cat "$work/jackd.log"; skip "the JACK server did not start"; }
 
 # --- Helpers.
 # After each press the pointer rests on an empty spot, so that no row keeps

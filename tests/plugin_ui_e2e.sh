@@ -48,14 +48,7 @@ started+=($xvfb_pid)
 host_display=$display
 
 export JACK_DEFAULT_SERVER=plui$$
-for attempt in $(seq 15); do
-  jackd -n "$JACK_DEFAULT_SERVER" -d dummy -r 44100 -p 1024 >"$work/jackd.log" 2>&1 &
-  jpid=$!
-  for _ in $(seq 100); do jack_lsp >/dev/null 2>&1 && break; kill -0 $jpid 2>/dev/null || break; sleep 0.1; done
-  if jack_lsp >/dev/null 2>&1; then jackd_pid=$jpid; break; fi
-  kill $jpid 2>/dev/null; wait $jpid 2>/dev/null; sleep 2
-done
-[ -n "$jackd_pid" ] || { cat "$work/jackd.log"; skip "the JACK server did not start"; }
+jack_start || { cat "$work/jackd.log"; skip "the JACK server did not start"; }
 
 # --- The program's panel at its start values.
 cp "$build/synth.bmp" "$work/"

@@ -1,5 +1,6 @@
 # Screenshots of the X display in $DISPLAY, as $work/NAME.png, and what
-# the panel tests ask of them. Sourced by the panel tests; $work is theirs.
+# the panel tests ask of them; the X and JACK servers they start. Sourced by
+# the panel tests; $work is theirs.
 shot() { xwd -root -silent | convert xwd:- "$work/$1.png"; }
 px() { convert "$work/$1.png" -crop "1x1+$2+$3" +repage -format '%[hex:p{0,0}]' info: 2>/dev/null | cut -c1-6; }
 is_px() { [ "$(px "$1" "$2" "$3")" = "$4" ]; }
@@ -48,4 +49,26 @@ xvfb_start() { # depth, log file[, size WxH, 1024x768 unless given]
   if [ -n "$n" ] && kill -0 "$xvfb_pid" 2>/dev/null; then display=:$n; return 0; fi
   kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null
   display=""; xvfb_pid=""; return 1
+}
+
+# A JACK server of the test's own, named $JACK_DEFAULT_SERVER, on the dummy
+# back-end at 44100 Hz and 1024 frames; sets jackd_pid. JACK allows only a
+# few servers per machine at once: when other tests hold them all, it tries
+# again (15 times).
+jack_start() {
+  local jpid
+  jackd_pid=""
+  for _ in $(seq 15); do
+    jackd -n "$JACK_DEFAULT_SERVER" -d dummy -r 44100 -p 1024 >"$work/jackd.log" 2>&1 &
+    jpid=$!
+    for _ in $(seq 100); do
+      jack_lsp >/dev/null 2>&1 && break
+      kill -0 $jpid 2>/dev/null || break
+      sleep 0.1
+    done
+    if jack_lsp >/dev/null 2>&1; then jackd_pid=$jpid; return 0; fi
+    kill $jpid 2>/dev/null; wait $jpid 2>/dev/null
+    sleep 2
+  done
+  return 1
 }
